@@ -1,0 +1,82 @@
+/*
+ * ilscalc: ILS signal-in-space calculation library.
+ *
+ * A host writes a command file RUN.dat into a project directory, starts a
+ * calculation with ILSCalc_Start, polls ILSCalc_GetProgress until it reports
+ * 100 percent, and may ask for an early end with ILSCalc_Stop. The run writes
+ * its message log RUN.out and the field file RUN.fld into SCRATCH_BASE/scratch/.
+ * Afterwards the host writes ILSPOST.TMP into that directory and calls ILSPost.
+ *
+ * All texts are NUL-terminated narrow strings. A backslash in a path is read
+ * as '/'. No function throws; every failure is a return code.
+ */
+#ifndef ILSCALC_ILSCALC_H
+#define ILSCALC_ILSCALC_H
+
+#include <stdint.h>
+
+#include "ilscalc/version.h"
+
+#if defined(_WIN32)
+#  if defined(ILSCALC_BUILDING)
+#    define ILSCALC_API __declspec(dllexport)
+#  else
+#    define ILSCALC_API __declspec(dllimport)
+#  endif
+#  define ILSCALC_CALL __stdcall
+#else
+#  define ILSCALC_API __attribute__((visibility("default")))
+#  define ILSCALC_CALL
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Run states returned by ILSCalc_Stop and ILSCalc_GetProgress. */
+#define ILSCALC_IDLE 0        /* no run since the library was loaded */
+#define ILSCALC_RUNNING 1     /* the worker is executing the command file */
+#define ILSCALC_FINISHED 2    /* ended after a successful EN command */
+#define ILSCALC_FAILED 3      /* could not start, or ended on an error */
+#define ILSCALC_INTERRUPTED 4 /* ended after ILSCalc_Stop */
+
+/*
+ * Starts a calculation of runName (without extension) read from
+ * projectDirectory/runName.dat, writing into scratchBase/scratch/.
+ * An empty scratchBase means "scratch/" below the current directory.
+ * option is accepted and ignored.
+ * Returns 0 started; 1 a run is already running (nothing changed);
+ * 2 the command file cannot be opened; 3 the message log or the field file
+ * cannot be opened; 4 the project directory cannot be entered;
+ * 5 the scratch directory path needs 1024 characters or more;
+ * 6 the worker thread cannot be started.
+ * Codes 2 to 6 leave the run state Failed and no file open.
+ * Thread-safe against the polling functions; returns at once.
+ */
+ILSCALC_API int32_t ILSCALC_CALL ILSCalc_Start(const char* runName, const char* projectDirectory,
+                                               const char* scratchBase, uint32_t option);
+
+/* Asks a running calculation to stop at its next command boundary.
+ * Returns the run state read at the call; does not wait. */
+ILSCALC_API int32_t ILSCALC_CALL ILSCalc_Stop(void);
+
+/* Stores the progress in whole percent in *percent (0 when idle or failed,
+ * 100 when finished or interrupted, 1 to 99 while running) and returns the
+ * run state read after storing it. percent must not be NULL. */
+ILSCALC_API int32_t ILSCALC_CALL ILSCalc_GetProgress(int32_t* percent);
+
+/*
+ * Post-processing: reads directory/ILSPOST.TMP and the field file it names,
+ * writes the .PTS report and directory/ILSPOST.LOG. Runs on the caller's thread.
+ * Returns 0 done; 1 the directory cannot be entered; 2 ILSPOST.TMP cannot be
+ * opened; 3 the parameter file is invalid; 4 the field file cannot be read or
+ * the receiver failed; 5 a path would need 1024 characters or more;
+ * 6 another ILSPost call is running.
+ */
+ILSCALC_API int32_t ILSCALC_CALL ILSPost(const char* directory);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

@@ -1,0 +1,151 @@
+// The exported calculation functions. Nothing may escape the C boundary.
+#include <cstring>
+#include <mutex>
+#include <string>
+
+#include "ilscalc/ilscalc.h"
+#include "interface/driver.h"
+#include "interface/run_data.h"
+#include "input/lines.h"
+#include "input/messages.h"
+#include "platform/platform.h"
+#include "post/post.h"
+
+namespace ils {
+
+RunData& runData() {
+    static RunData data;
+    return data;
+}
+
+namespace {
+
+std::mutex startMutex;  // two hosts' threads must not prepare a run at once
+
+std::string directoryWithSeparator(const char* text) {
+    std::string s(text != nullptr ? text : "");
+    for (char& c : s) {
+        if (c == '\\') c = '/';
+    }
+    if (!s.empty() && s.back() != '/') s.push_back('/');
+    return s;
+}
+
+void worker() {
+    try {
+        runCalculation(runData());
+    } catch (...) {
+        // A computation must not take the host down; the run simply failed.
+        RunData& rd = runData();
+        rd.progressPercent.store(100);
+        rd.runState.store(kFailed);
+    }
+}
+
+int32_t startRun(const char* runName, const char* projectDirectory, const char* scratchBase,
+                 uint32_t option) {
+    RunData& rd = runData();
+    std::lock_guard<std::mutex> lock(startMutex);
+    if (rd.runState.load() == kRunning) return 1;
+
+    const std::string name(runName != nullptr ? runName : "");
+    const std::string project = directoryWithSeparator(projectDirectory);
+    if (!platform::canEnterDirectory(project.c_str())) {
+        rd.runState.store(kFailed);
+        return 4;
+    }
+    const std::string scratch = directoryWithSeparator(scratchBase) + "scratch/";
+    if (scratch.size() >= static_cast<size_t>(kLineSize)) {
+        rd.runState.store(kFailed);
+        return 5;
+    }
+    if (!platform::canEnterDirectory(scratch.c_str())) platform::makeDirectory(scratch.c_str());
+
+    const std::string logPath = scratch + name + ".out";
+    const std::string commandPath = project + name + ".dat";
+    const std::string fieldPath = scratch + name + ".fld";
+    FILE* log = std::fopen(logPath.c_str(), "w");
+    if (log == nullptr) {
+        rd.runState.store(kFailed);
+        return 3;
+    }
+    FILE* command = std::fopen(commandPath.c_str(), "rb");
+    if (command == nullptr) {
+        logMessage(log, "ERROR! Cannot open input file %s\n", commandPath.c_str());
+        std::fclose(log);
+        rd.runState.store(kFailed);
+        return 2;
+    }
+    FILE* field = std::fopen(fieldPath.c_str(), "wb");
+    if (field == nullptr) {
+        logMessage(log, "ERROR! Cannot open field file %s\n", fieldPath.c_str());
+        std::fclose(log);
+        std::fclose(command);
+        rd.runState.store(kFailed);
+        return 3;
+    }
+    std::memcpy(rd.scratchDirectory, scratch.c_str(), scratch.size() + 1);
+    rd.messageLog = log;
+    rd.commandFile = command;
+    rd.fieldFileStream = field;
+    rd.startOption = static_cast<uint8_t>(option & 0xffu);
+    rd.stopRequested.store(false);
+    rd.progressPercent.store(0);
+    rd.runState.store(kRunning);
+    if (!platform::startDetachedThread(worker)) {
+        std::fclose(log);
+        std::fclose(command);
+        std::fclose(field);
+        rd.messageLog = rd.commandFile = rd.fieldFileStream = nullptr;
+        rd.runState.store(kFailed);
+        return 6;
+    }
+    return 0;
+}
+
+}  // namespace
+}  // namespace ils
+
+extern "C" {
+
+ILSCALC_API int32_t ILSCALC_CALL ILSCalc_Start(const char* runName, const char* projectDirectory,
+                                               const char* scratchBase, uint32_t option) {
+    try {
+        return ils::startRun(runName, projectDirectory, scratchBase, option);
+    } catch (...) {
+        ils::runData().runState.store(ils::kFailed);
+        return 6;
+    }
+}
+
+ILSCALC_API int32_t ILSCALC_CALL ILSCalc_Stop(void) {
+    ils::RunData& rd = ils::runData();
+    const int32_t state = rd.runState.load();
+    if (state == ils::kRunning) rd.stopRequested.store(true);
+    return state;
+}
+
+ILSCALC_API int32_t ILSCALC_CALL ILSCalc_GetProgress(int32_t* percent) {
+    ils::RunData& rd = ils::runData();
+    const int32_t state = rd.runState.load();
+    int32_t value = 0;
+    if (state == ils::kFinished || state == ils::kInterrupted) {
+        value = 100;
+    } else if (state != ils::kIdle && state != ils::kFailed) {
+        value = rd.progressPercent.load();
+        if (value < 1) value = 1;
+        if (value > 99) value = 99;
+    }
+    if (percent != nullptr) *percent = value;
+    return rd.runState.load();
+}
+
+ILSCALC_API int32_t ILSCALC_CALL ILSPost(const char* directory) {
+    try {
+        return ils::runPost(directory != nullptr ? directory : "");
+    } catch (...) {
+        return 4;
+    }
+}
+
+}  // extern "C"

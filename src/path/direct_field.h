@@ -1,0 +1,32 @@
+// The field of an antenna array at a point, the element pattern value, and
+// the accumulation of an array's CSB and SBO fields into a FieldRecord.
+//
+// FieldSlots added by one accumulation for array j (f0, f60, f90, f150 the
+// Doppler filter factors; clearance values first scaled by captureWeight):
+//   slot j      += CSB
+//   slot 2+2j   += f0  (CSB - SBO)      slot 3+2j += f0  (CSB + SBO)
+//   slot 6+2j   += f60 (CSB + SBO)      slot 7+2j += f60 (CSB - SBO)
+//   slot 10     += f90 CSB              slot 11   += f150 CSB
+// Slots 12..14 hold multipath magnitudes (storeMultipathMagnitudes).
+#pragma once
+
+#include "interface/run_data.h"
+
+namespace ils {
+
+// CSB and SBO of array j at P = (x, y, z): index 0 the field at P, index 1
+// the ground image (the field at (x, y, -z) times -1) when groundOption is
+// 'G', else zero. Each element adds current * exp(+j k R) / R; an element at
+// R = 0 adds nothing. The sums are weighted by the pattern seen from the
+// array centroid.
+void arrayField(const RunData& rd, int j, char groundOption, double x, double y, double z,
+                Complex csb[2], Complex sbo[2]);
+
+// Element pattern of array j at relative azimuth phi and elevation eps (radians).
+double patternValue(const ElementPattern& pattern, double phi, double eps);
+
+// Adds CSB and SBO of array j into the record with the slot rule above.
+void accumulateField(const RunData& rd, int j, Complex csb, Complex sbo, double f90,
+                     double f150, double f60, double f0, FieldRecord& record);
+
+}  // namespace ils

@@ -1,0 +1,131 @@
+#include "support/test_support.h"
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include <unistd.h>
+
+#include "ilscalc/ilscalc.h"
+
+namespace ils::test {
+
+::testing::AssertionResult near(double actual, double expected, double relTol, double absTol) {
+    const double diff = std::fabs(actual - expected);
+    if (std::isfinite(actual) && (diff <= absTol || diff <= relTol * std::fabs(expected)))
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "actual " << actual << " expected " << expected
+                                         << " (diff " << diff << ", rel " << relTol << ", abs "
+                                         << absTol << ")";
+}
+
+std::string makeTempDir(const std::string& tag) {
+    static std::atomic<int> counter{0};
+    namespace fs = std::filesystem;
+    const fs::path base = fs::temp_directory_path() / "ilscalc-tests";
+    fs::create_directories(base);
+    const fs::path dir = base / (tag + "-" + std::to_string(getpid()) + "-" +
+                                 std::to_string(counter.fetch_add(1)));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    return dir.string() + "/";
+}
+
+void writeFile(const std::string& path, const std::string& content) {
+    std::ofstream out(path, std::ios::binary);
+    out << content;
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+bool fileExists(const std::string& path) { return std::filesystem::exists(path); }
+
+TestRun::TestRun() : rd(std::make_unique<RunData>()) {
+    scratch = makeTempDir("unit");
+    std::memcpy(rd->scratchDirectory, scratch.c_str(), scratch.size() + 1);
+    rd->messageLog = std::tmpfile();
+    rd->commandFile = std::tmpfile();
+}
+
+TestRun::~TestRun() {
+    if (rd->messageLog != nullptr) std::fclose(rd->messageLog);
+    if (rd->commandFile != nullptr) std::fclose(rd->commandFile);
+    for (auto* t : {&rd->pointTable.writer, &rd->fieldTable.writer, &rd->movingTable.writer}) {
+        if (*t != nullptr) std::fclose(*t);
+        *t = nullptr;
+    }
+    std::error_code ec;
+    std::filesystem::remove_all(scratch, ec);
+}
+
+void TestRun::setCommandText(const std::string& text) {
+    std::fclose(rd->commandFile);
+    rd->commandFile = std::tmpfile();
+    std::fwrite(text.data(), 1, text.size(), rd->commandFile);
+    std::rewind(rd->commandFile);
+}
+
+std::string TestRun::logText() const {
+    std::fflush(rd->messageLog);
+    const long pos = std::ftell(rd->messageLog);
+    std::string out(static_cast<size_t>(pos), '\0');
+    std::rewind(rd->messageLog);
+    const size_t got = std::fread(out.data(), 1, out.size(), rd->messageLog);
+    out.resize(got);
+    std::fseek(rd->messageLog, 0, SEEK_END);
+    return out;
+}
+
+int32_t waitForRun(double timeoutSeconds) {
+    const auto start = std::chrono::steady_clock::now();
+    int32_t percent = 0;
+    int32_t state = ILSCalc_GetProgress(&percent);
+    while (state == ILSCALC_RUNNING) {
+        if (std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() >
+            timeoutSeconds) {
+            ADD_FAILURE() << "run did not end within " << timeoutSeconds << " s";
+            ILSCalc_Stop();
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        state = ILSCalc_GetProgress(&percent);
+    }
+    return state;
+}
+
+CalcResult runCommandFile(const std::string& commands, const std::string& runName,
+                          const std::string& projectDir) {
+    CalcResult r;
+    r.projectDir = projectDir.empty() ? makeTempDir("run") : projectDir;
+    writeFile(r.projectDir + runName + ".dat", commands);
+    r.startCode = ILSCalc_Start(runName.c_str(), r.projectDir.c_str(), r.projectDir.c_str(), 0);
+    r.scratchDir = r.projectDir + "scratch/";
+    if (r.startCode == 0) waitForRun();
+    r.state = ILSCalc_GetProgress(&r.percent);
+    r.log = readFile(r.scratchDir + runName + ".out");
+    r.fieldFile = readFile(r.scratchDir + runName + ".fld");
+    return r;
+}
+
+int32_t int32At(const std::string& bytes, size_t offset) {
+    int32_t v = 0;
+    if (offset + sizeof v <= bytes.size()) std::memcpy(&v, bytes.data() + offset, sizeof v);
+    return v;
+}
+
+double doubleAt(const std::string& bytes, size_t offset) {
+    double v = 0;
+    if (offset + sizeof v <= bytes.size()) std::memcpy(&v, bytes.data() + offset, sizeof v);
+    return v;
+}
+
+}  // namespace ils::test

@@ -1,0 +1,61 @@
+// Shared helpers for the tests: temporary directories, files, running a
+// command file through the exports, and one comparison helper.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "interface/run_data.h"
+
+namespace ils::test {
+
+// Tolerances for the physics checks.
+inline constexpr double kTightRel = 1e-12;
+inline constexpr double kTightAbs = 1e-15;
+
+// Relative comparison with an absolute floor near zero.
+::testing::AssertionResult near(double actual, double expected, double relTol, double absTol);
+#define EXPECT_CLOSE(actual, expected, rel, abs) \
+    EXPECT_TRUE(::ils::test::near((actual), (expected), (rel), (abs)))
+
+// A fresh, empty directory under the build tree; ends in '/'.
+std::string makeTempDir(const std::string& tag);
+void writeFile(const std::string& path, const std::string& content);
+std::string readFile(const std::string& path);
+bool fileExists(const std::string& path);
+
+// A RunData for unit tests, with the message log and command file in
+// temporary files (use setCommandText / logText).
+struct TestRun {
+    std::unique_ptr<RunData> rd;
+    std::string scratch;  // scratch directory (ends in '/')
+    TestRun();
+    ~TestRun();
+    void setCommandText(const std::string& text);
+    std::string logText() const;
+};
+
+// Runs a command file through ILSCalc_Start / ILSCalc_GetProgress.
+struct CalcResult {
+    int32_t startCode = -1;
+    int32_t state = -1;
+    int32_t percent = -1;
+    std::string log;         // the .out file
+    std::string fieldFile;   // the .fld file bytes
+    std::string projectDir;  // ends in '/'
+    std::string scratchDir;  // ends in '/'
+};
+CalcResult runCommandFile(const std::string& commands, const std::string& runName = "t",
+                          const std::string& projectDir = "");
+// Waits until the run state is no longer Running (at most timeoutSeconds).
+int32_t waitForRun(double timeoutSeconds = 120.0);
+
+// Little-endian readers for FieldFile bytes.
+int32_t int32At(const std::string& bytes, size_t offset);
+double doubleAt(const std::string& bytes, size_t offset);
+
+}  // namespace ils::test
