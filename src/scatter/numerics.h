@@ -1,0 +1,53 @@
+// Operations shared by the scatterer computations: the distance that sets a
+// scatterer's subdivision, the field of one element, Fresnel reflection
+// coefficients, the physical-optics polarisation factor and the Doppler
+// filter factors. Lengths in feet, angles in radians.
+#pragma once
+
+#include "interface/run_data.h"
+
+namespace ils {
+
+// Direction cosines of one (patch, source, observation point) evaluation.
+// A working record: each computation keeps its own, local to the call.
+struct ScatterGeometry {
+    double cosTilt = 0, sinTilt = 0;
+    double incAlongNormal = 0, incAlongEdge = 0;
+    double sinIncElev = 0, cosIncElev = 0;
+    double cosInc = 0, sin2Inc = 0;
+    double obsAcrossFront = 0, obsAlongEdge = 0;
+    double sinObsElev = 0, cosObsElev = 0;
+    double crossA = 0, crossB = 0;
+    double k = 0;      // wave number of the current array, radians per foot
+    double omega = 0;  // k * speed of light, radians per second
+};
+
+// Least distance from any element of the system's arrays to the scatterer's
+// two ends and midpoint; at least 1e-10, 1e20 with no elements.
+double nearestElementDistance(const RunData& rd, const Scatterer& s);
+
+// Field of element i of array j at P, the pattern centred on the element;
+// index 1 holds the ground image when groundOption is 'G', else zero.
+void elementIncidentField(const RunData& rd, int j, int i, char groundOption, double x, double y,
+                          double z, Complex csb[2], Complex sbo[2]);
+
+// Fresnel coefficients (perpendicular, parallel) of a half-space of the
+// material (permeability H/m, permittivity F/m, conductivity S/m), using
+// g.omega, g.sin2Inc and g.cosInc.
+void materialReflectionCoefficients(const ScatterGeometry& g, double permeability,
+                                    double permittivity, double conductivity, Complex& gammaPerp,
+                                    Complex& gammaPar);
+
+// Physical-optics polarisation factor of a patch for the geometry g.
+Complex polarizationFactor(const ScatterGeometry& g, Complex gammaPerp, Complex gammaPar);
+
+struct DopplerFactors {
+    double f90 = 0, f150 = 0, f0 = 0, f60 = 0;
+};
+
+// Receiver averaging response to the Doppler difference between the path
+// S -> Q -> O and the direct path S -> O for an observer moving with v.
+DopplerFactors dopplerFilterFactors(const double source[3], const double scatter[3],
+                                    const double observer[3], const double velocity[3], double k);
+
+}  // namespace ils
