@@ -10,6 +10,11 @@ namespace ils {
 int readElementPattern(RunData& rd, int firstLineNumber, const char* command, int arrayIndex,
                        double rotation);
 
+// As above; nextLineNumber receives the number, within the command, of the
+// line that follows the block.
+int readElementPattern(RunData& rd, int firstLineNumber, const char* command, int arrayIndex,
+                       double rotation, int& nextLineNumber);
+
 // Completes a table of k points to the full circle -180..180 degrees.
 // Returns the new count, or -1 when it would exceed kMaxPatternPoints.
 int completePatternTable(double* angles, double* values, int k);
