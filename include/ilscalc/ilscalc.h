@@ -71,7 +71,8 @@ ILSCALC_API int32_t ILSCALC_CALL ILSCalc_GetProgress(int32_t* percent);
  * Returns 0 done; 1 the directory cannot be entered; 2 ILSPOST.TMP cannot be
  * opened; 3 the parameter file is invalid; 4 the field file cannot be read or
  * the receiver failed; 5 a path would need 1024 characters or more;
- * 6 another ILSPost call is running.
+ * 6 another ILSPost call is running; 7 the report cannot be created or written
+ * (the reason is in ILSPOST.LOG).
  */
 ILSCALC_API int32_t ILSCALC_CALL ILSPost(const char* directory);
 
