@@ -8,6 +8,7 @@
 #include "interface/run_data.h"
 #include "input/lines.h"
 #include "input/messages.h"
+#include "path/run_tables.h"
 #include "platform/platform.h"
 #include "post/post.h"
 
@@ -35,10 +36,16 @@ void worker() {
     try {
         runCalculation(runData());
     } catch (...) {
-        // A computation must not take the host down; the run simply failed.
+        // A computation must not take the host down; the run simply failed,
+        // and its files are closed before the final state is published.
         RunData& rd = runData();
+        for (FILE** f : {&rd.fieldFileStream, &rd.commandFile, &rd.messageLog}) {
+            if (*f != nullptr) std::fclose(*f);
+            *f = nullptr;
+        }
+        releaseRunTables(rd);
         rd.progressPercent.store(100);
-        rd.runState.store(kFailed);
+        rd.runState.store(rd.stopRequested.load() ? kInterrupted : kFailed);
     }
 }
 
@@ -88,11 +95,12 @@ int32_t startRun(const char* runName, const char* projectDirectory, const char* 
     rd.messageLog = log;
     rd.commandFile = command;
     rd.fieldFileStream = field;
+    std::snprintf(rd.fieldFilePath, sizeof rd.fieldFilePath, "%s", fieldPath.c_str());
     rd.startOption = static_cast<uint8_t>(option & 0xffu);
     rd.stopRequested.store(false);
     rd.progressPercent.store(0);
     rd.runState.store(kRunning);
-    if (!platform::startDetachedThread(worker)) {
+    if (rd.failWorkerStart || !platform::startDetachedThread(worker)) {
         std::fclose(log);
         std::fclose(command);
         std::fclose(field);
@@ -127,17 +135,24 @@ ILSCALC_API int32_t ILSCALC_CALL ILSCalc_Stop(void) {
 
 ILSCALC_API int32_t ILSCALC_CALL ILSCalc_GetProgress(int32_t* percent) {
     ils::RunData& rd = ils::runData();
-    const int32_t state = rd.runState.load();
-    int32_t value = 0;
-    if (state == ils::kFinished || state == ils::kInterrupted) {
-        value = 100;
-    } else if (state != ils::kIdle && state != ils::kFailed) {
-        value = rd.progressPercent.load();
-        if (value < 1) value = 1;
-        if (value > 99) value = 99;
+    // The state returned is the one read after the percentage was stored. When
+    // the run ended in between, the percentage is chosen again, so that a
+    // host never sees 99 together with a final state.
+    int32_t state = rd.runState.load();
+    for (int attempt = 0;; ++attempt) {
+        int32_t value = 0;
+        if (state == ils::kFinished || state == ils::kInterrupted) {
+            value = 100;
+        } else if (state != ils::kIdle && state != ils::kFailed) {
+            value = rd.progressPercent.load();
+            if (value < 1) value = 1;
+            if (value > 99) value = 99;
+        }
+        if (percent != nullptr) *percent = value;
+        const int32_t after = rd.runState.load();
+        if (after == state || attempt == 3) return after;
+        state = after;
     }
-    if (percent != nullptr) *percent = value;
-    return rd.runState.load();
 }
 
 ILSCALC_API int32_t ILSCALC_CALL ILSPost(const char* directory) {

@@ -99,6 +99,7 @@ struct RunData {
     FILE* messageLog = nullptr;
     FILE* commandFile = nullptr;
     FILE* fieldFileStream = nullptr;
+    char fieldFilePath[kLineSize] = {};     // for messages about the field file
     long commandLineNumber = 0;  // not used for messages; diagnostics only
 
     // ---- driver bookkeeping ----
@@ -128,6 +129,11 @@ struct RunData {
 
     // ---- test switches (never set by the exports) ----
     bool forceFileStorage = false;  // tables go to scratch files as if memory ran short
+    // Called on the worker thread after each command has been carried out
+    // (before the status is examined), so tests can watch the progress or
+    // hold the run at a command boundary.
+    void (*afterCommand)(RunData& rd, const char* word) = nullptr;
+    bool failWorkerStart = false;  // ILSCalc_Start acts as if no thread could be started
 };
 
 // The library's one instance.

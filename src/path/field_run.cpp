@@ -1,12 +1,109 @@
 #include "path/field_run.h"
 
-#include "interface/unavailable.h"
+#include <cstdint>
+
+#include "input/messages.h"
+#include "path/direct_field.h"
+#include "path/run_tables.h"
 
 namespace ils {
+namespace {
+
+// Buffered writes fail late (at a later write, a flush or the close), so a
+// stream is checked at every write and once more when it is closed.
+struct FieldWriter {
+    FILE* file = nullptr;
+    bool ok = true;
+    void put(const void* data, size_t size) {
+        if (ok && std::fwrite(data, 1, size, file) != size) ok = false;
+    }
+};
+
+int cannotWriteFieldFile(RunData& rd) {
+    logMessage(rd.messageLog, "ERROR! Cannot write field file %s\n",
+               rd.fieldFilePath[0] != '\0' ? rd.fieldFilePath : "(field file)");
+    return -1;
+}
+
+// The number of arrays the system radiates: the clearance array only in a
+// two-frequency system.
+int radiatingArrays(const RunData& rd) { return rd.system.captureEffect == 1 ? 2 : 1; }
+
+void logTableHeader(const RunData& rd) {
+    FILE* log = rd.messageLog;
+    logMessage(log, "\nScattered Fields\n");
+    logMessage(log, "   Feet       Feet       Feet   ");
+    logMessage(log, "  Magnitude  Magnitude");
+    logMessage(log, rd.system.captureEffect == 1 ? "  Magnitude  Magnitude\n" : "\n");
+}
+
+// The 0 Hz-weighted scattered CSB and SBO of array j, from slots 2+2j, 3+2j.
+void scatteredMagnitudes(const FieldRecord& r, int j, double& csb, double& sbo) {
+    const Complex difference = r.slot[2 + 2 * j];
+    const Complex sum = r.slot[3 + 2 * j];
+    csb = std::abs((difference + sum) / 2.0);
+    sbo = std::abs((sum - difference) / 2.0);
+}
+
+}  // namespace
+
+FieldRecord directFieldRecord(const RunData& rd, double x, double y, double z) {
+    FieldRecord record{};
+    for (int j = 0; j < radiatingArrays(rd); ++j) {
+        Complex csb[2], sbo[2];
+        arrayField(rd, j, rd.system.groundPlaneCode, x, y, z, csb, sbo);
+        accumulateField(rd, j, csb[0] + csb[1], sbo[0] + sbo[1], 0.0, 0.0, 0.0, 1.0, record);
+    }
+    return record;
+}
 
 int runFieldRun(RunData& rd, FILE* fieldFile) {
-    if (fieldFile != nullptr) std::fclose(fieldFile);
-    return commandNotAvailable(rd, "EN");
+    if (fieldFile == nullptr) return cannotWriteFieldFile(rd);
+
+    // An empty companion file that hosts expect beside the run.
+    if (FILE* companion = std::fopen("fields2.txt", "w")) std::fclose(companion);
+
+    FieldWriter out{fieldFile};
+    out.put(&rd.pointCount, sizeof rd.pointCount);
+    out.put(&rd.meanTimeStep, sizeof rd.meanTimeStep);
+    out.put(&rd.speedRatio, sizeof rd.speedRatio);
+    logTableHeader(rd);
+
+    PointCursor points;
+    FieldReader fields;
+    int status = openPoints(rd, points);
+    if (status == 0) status = openFieldReader(rd, fields);
+    const int arrays = radiatingArrays(rd);
+    for (int32_t i = 0; i < rd.pointCount && status == 0 && out.ok; ++i) {
+        ObservationPoint p;
+        FieldRecord scattered;
+        if (nextPoint(rd, points, p) != 0 || nextFieldRecord(rd, fields, scattered) != 0) {
+            status = -1;
+            break;
+        }
+        const double position[3] = {p.x, p.y, p.z};
+        const FieldRecord direct = directFieldRecord(rd, p.x, p.y, p.z);
+        out.put(position, sizeof position);
+        out.put(&scattered, sizeof scattered);
+        out.put(&direct, sizeof direct);
+
+        logMessage(rd.messageLog, "%10.2f %10.2f %10.2f", p.x, p.y, p.z);
+        for (int j = 0; j < arrays; ++j) {
+            double csb = 0.0, sbo = 0.0;
+            scatteredMagnitudes(scattered, j, csb, sbo);
+            logMessage(rd.messageLog, " %10.4e %10.4e", csb, sbo);
+        }
+        logMessage(rd.messageLog, "\n");
+    }
+    closePoints(points);
+    closeFieldReader(fields);
+
+    if (std::fflush(fieldFile) != 0) out.ok = false;
+    if (std::fclose(fieldFile) != 0) out.ok = false;
+    if (status != 0) return -1;
+    if (!out.ok) return cannotWriteFieldFile(rd);
+    logMessage(rd.messageLog, "End of Run.\n");
+    return 0;
 }
 
 }  // namespace ils

@@ -11,4 +11,9 @@ namespace ils {
 // write or scratch-file failure, with an ERROR! message.
 int runFieldRun(RunData& rd, FILE* fieldFile);
 
+// The direct FieldRecord at (x, y, z): one accumulation per radiating array
+// (the clearance array only in a two-frequency system) of the array field
+// plus its ground image under the system's ground option, with f0 = 1.
+FieldRecord directFieldRecord(const RunData& rd, double x, double y, double z);
+
 }  // namespace ils

@@ -1,0 +1,77 @@
+// Helpers of the flight-path tests: running FP and EN on a TestRun, reading
+// the tables back, and setting up arrays without the SY and CO readers.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "path/field_run.h"
+#include "path/flight_profile.h"
+#include "path/run_tables.h"
+#include "support/test_support.h"
+
+namespace ils::test {
+
+inline int runFlightProfile(TestRun& t, const std::string& lines) {
+    t.setCommandText(lines);
+    return readFlightProfile(*t.rd);
+}
+
+inline std::vector<ObservationPoint> tablePoints(RunData& rd) {
+    std::vector<ObservationPoint> out;
+    PointCursor cursor;
+    EXPECT_EQ(openPoints(rd, cursor), 0);
+    for (int32_t i = 0; i < rd.pointCount; ++i) {
+        ObservationPoint p{};
+        EXPECT_EQ(nextPoint(rd, cursor, p), 0);
+        out.push_back(p);
+    }
+    closePoints(cursor);
+    return out;
+}
+
+// Runs EN into <scratch>name and returns the FieldFile bytes; status out.
+inline std::string runFieldFile(TestRun& t, int& status, const std::string& name = "run.fld") {
+    const std::string path = t.scratch + name;
+    std::snprintf(t.rd->fieldFilePath, sizeof t.rd->fieldFilePath, "%s", path.c_str());
+    status = runFieldRun(*t.rd, std::fopen(path.c_str(), "wb"));
+    return readFile(path);
+}
+
+// A run table entry of element i of array j (centroid updated by finishArray).
+inline void addElement(RunData& rd, int j, double x, double y, double z, Complex csb,
+                       Complex sbo) {
+    AntennaArray& a = rd.arrays[j];
+    const int i = a.elementCount++;
+    a.elementX[i] = x;
+    a.elementY[i] = y;
+    a.elementZ[i] = z;
+    a.csbCurrent[i] = csb;
+    a.sboCurrent[i] = sbo;
+    double sx = 0, sy = 0, sz = 0;
+    for (int k = 0; k < a.elementCount; ++k) {
+        sx += a.elementX[k];
+        sy += a.elementY[k];
+        sz += a.elementZ[k];
+    }
+    a.centroidX = sx / a.elementCount;
+    a.centroidY = sy / a.elementCount;
+    a.centroidZ = sz / a.elementCount;
+}
+
+inline void setWavelength(RunData& rd, int j, double wavelength) {
+    rd.arrays[j].wavelength = wavelength;
+    rd.arrays[j].waveNumber = kTwoPi / wavelength;
+}
+
+inline Complex slotAt(const std::string& bytes, size_t offset, int slot) {
+    return Complex(doubleAt(bytes, offset + 16 * slot), doubleAt(bytes, offset + 16 * slot + 8));
+}
+
+// Offsets in the FieldFile of point i's block parts.
+inline size_t blockOffset(int32_t i) { return 20 + 504 * static_cast<size_t>(i); }
+inline size_t scatteredOffset(int32_t i) { return blockOffset(i) + 24; }
+inline size_t directOffset(int32_t i) { return blockOffset(i) + 264; }
+
+}  // namespace ils::test
