@@ -1,13 +1,402 @@
 #include "scatter/moving_plate.h"
 
-#include "interface/unavailable.h"
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+#include "input/lines.h"
+#include "input/messages.h"
+#include "input/scan.h"
+#include "path/direct_field.h"
+#include "path/run_tables.h"
+#include "scatter/plate_patch.h"
 
 namespace ils {
+namespace {
 
-int readMovingScatterers(RunData& rd, const char*) { return commandNotAvailable(rd, "SG"); }
+struct Waypoint {
+    double x = 0, y = 0, z = 0;
+    double rotation = 0;  // radians, counter-clockwise
+    double speed = 0;     // feet per second along the leg that starts here
+};
 
-int computeMovingPlate(RunData& rd, const Scatterer&, int) {
-    return commandNotAvailable(rd, "SP");
+// One waypoint line; values that do not convert (short or malformed lines,
+// the end of the file) are 0. Sets atEnd when the file has ended.
+Waypoint readWaypoint(FILE* motion, bool& atEnd) {
+    char line[kLineSize];
+    if (!readLine(motion, line)) atEnd = true;
+    double v[5] = {0, 0, 0, 0, 0};
+    scanText(line, "%lf %lf %lf %lf %lf", &v[0], &v[1], &v[2], &v[3], &v[4]);
+    Waypoint w;
+    w.x = v[0];
+    w.y = v[1];
+    w.z = v[2];
+    w.rotation = v[3] * -kDegToRad;
+    w.speed = v[4];
+    return w;
+}
+
+int32_t readCount(FILE* motion) {
+    char line[kLineSize];
+    readLine(motion, line);
+    int32_t value = 0;
+    scanText(line, "%d", &value);
+    return value;
+}
+
+// Writes entries in order, to memory or appended to "dynscat.tmp".
+struct EntryWriter {
+    RunTable<MovingPosition>* table = nullptr;
+    FILE* file = nullptr;
+    int32_t next = 0;
+    bool failed = false;
+
+    void put(const MovingPosition& raw) {
+        MovingPosition e = raw;
+        // Only waypoint values near the limits of the number range overflow;
+        // such a component is stored as 0 so that no plate leaves the
+        // finite frame.
+        double* values[] = {&e.offsetX,   &e.offsetY,   &e.offsetZ, &e.velocityX,
+                            &e.velocityY, &e.velocityZ, &e.rotation};
+        for (double* v : values) {
+            if (!std::isfinite(*v)) *v = 0.0;
+        }
+        if (table->inMemory) {
+            table->entries[static_cast<size_t>(next)] = e;
+        } else if (!failed && std::fwrite(&e, sizeof e, 1, file) != 1) {
+            failed = true;
+        }
+        ++next;
+    }
+};
+
+// Allocates the table for n entries in memory, or opens "dynscat.tmp".
+int createMovingTable(RunData& rd, int32_t n, FILE*& file) {
+    RunTable<MovingPosition>& t = rd.movingTable;
+    if (t.held && !t.inMemory && t.path[0] != '\0') std::remove(t.path);
+    t.entries.clear();
+    t.entries.shrink_to_fit();
+    t.held = true;
+    t.inMemory = false;
+    t.path[0] = '\0';
+    if (!rd.forceFileStorage) {
+        try {
+            t.entries.assign(static_cast<size_t>(n), MovingPosition{});
+            t.inMemory = true;
+            return 0;
+        } catch (const std::bad_alloc&) {
+            t.entries.clear();
+        } catch (const std::length_error&) {
+            t.entries.clear();
+        }
+    }
+    if (formatPath(t.path, "%s%s", rd.scratchDirectory, "dynscat.tmp") < 0) {
+        logMessage(rd.messageLog, "ERROR! Scratch file path too long: %s%s\n", rd.scratchDirectory,
+                   "dynscat.tmp");
+        t.path[0] = '\0';
+        return -1;
+    }
+    file = std::fopen(t.path, "wb");
+    if (file == nullptr) {
+        logMessage(rd.messageLog, "ERROR! Cannot write scratch file %s\n", t.path);
+        return -1;
+    }
+    return 0;
+}
+
+// Builds the table from the waypoints: each leg is travelled at its start
+// waypoint's speed, one entry per meanTimeStep; the rest of the table holds
+// the last waypoint read, at rest.
+void fillFromWaypoints(RunData& rd, FILE* motion, EntryWriter& out) {
+    const int32_t n = rd.pointCount;
+    const int32_t headerLines = readCount(motion);
+    char skipped[kLineSize];
+    for (int32_t h = 0; h < headerLines; ++h) {
+        if (!readLine(motion, skipped)) break;
+    }
+    const int32_t waypoints = readCount(motion);
+    bool atEnd = false;
+    Waypoint w0 = readWaypoint(motion, atEnd);
+    for (int32_t k = 1; k < waypoints; ++k) {
+        // After the end of the file every further waypoint would read as 0
+        // at speed 0: no entries, and the same last waypoint.
+        if (out.next >= n || atEnd) break;
+        const Waypoint w1 = readWaypoint(motion, atEnd);
+        if (w0.speed != 0.0) {
+            const double d[3] = {w1.x - w0.x, w1.y - w0.y, w1.z - w0.z};
+            const double length = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
+            double steps = length / (rd.meanTimeStep * w0.speed);
+            if (std::isnan(steps)) steps = 0.0;  // zero-length leg with no time step
+            double count = std::trunc(steps + 0.5);
+            if (count == 0.0) count = 1.0;
+            if (count > 0.0) {
+                // A leg of zero length has no direction: its entry is at rest.
+                const double scale = length > 0.0 ? w0.speed / length : 0.0;
+                for (double m = 0.0; m < count && out.next < n; m += 1.0) {
+                    MovingPosition e;
+                    e.offsetX = w0.x + m * (d[0] / count);
+                    e.offsetY = w0.y + m * (d[1] / count);
+                    e.offsetZ = w0.z + m * (d[2] / count);
+                    e.velocityX = d[0] * scale;
+                    e.velocityY = d[1] * scale;
+                    e.velocityZ = d[2] * scale;
+                    e.rotation = w0.rotation;
+                    out.put(e);
+                }
+            }
+        }
+        w0 = w1;
+    }
+    while (out.next < n) {
+        MovingPosition e{};
+        e.offsetX = w0.x;
+        e.offsetY = w0.y;
+        e.offsetZ = w0.z;
+        e.rotation = w0.rotation;
+        out.put(e);
+    }
+}
+
+// Centre of the horizontal box around the bottom-edge ends of the SP plates
+// from here to the next SG or EN; the command file is put back afterwards.
+void findPlateMotionCentre(RunData& rd) {
+    FILE* cmd = rd.commandFile;
+    double xmin = 1000000.0, ymin = 1000000.0, xmax = -1000000.0, ymax = -1000000.0;
+    const long start = cmd != nullptr ? std::ftell(cmd) : -1L;
+    char line[kLineSize];
+    while (cmd != nullptr && readLine(cmd, line)) {
+        char word[3] = "";
+        scanText(line, "%2s", word);
+        if (std::strcmp(word, "EN") == 0 || std::strcmp(word, "SG") == 0) break;
+        if (std::strcmp(word, "SP") != 0) continue;
+        readLine(cmd, line);
+        const char* p = line;
+        while (*p != '\0' && std::isspace(static_cast<unsigned char>(*p))) ++p;
+        double factor = 1.0;
+        switch (std::toupper(static_cast<unsigned char>(*p))) {
+            case 'I':
+                factor = kFeetPerInch;
+                break;
+            case 'M':
+                factor = kFeetPerMetre;
+                break;
+            case 'W':
+                factor = rd.system.carrierWavelength;
+                break;
+            default:
+                break;
+        }
+        readLine(cmd, line);
+        double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+        // A plate whose ends do not all convert does not widen the box.
+        if (scanText(line, "%lf %lf %lf %lf", &x1, &y1, &x2, &y2) != 4) continue;
+        x1 *= factor;
+        y1 *= factor;
+        x2 *= factor;
+        y2 *= factor;
+        xmin = std::fmin(xmin, std::fmin(x1, x2));
+        xmax = std::fmax(xmax, std::fmax(x1, x2));
+        ymin = std::fmin(ymin, std::fmin(y1, y2));
+        ymax = std::fmax(ymax, std::fmax(y1, y2));
+    }
+    rd.plateMotionCentreX = (xmax + xmin) / 2.0;
+    rd.plateMotionCentreY = (ymax + ymin) / 2.0;
+    if (cmd != nullptr) {
+        std::clearerr(cmd);
+        if (start >= 0) std::fseek(cmd, start, SEEK_SET);
+    }
+}
+
+// Sequential reader of the moving-scatterer table.
+struct MovingCursor {
+    FILE* file = nullptr;
+    int32_t index = 0;
+};
+
+int openMoving(RunData& rd, MovingCursor& c) {
+    const RunTable<MovingPosition>& t = rd.movingTable;
+    if (!t.held || t.inMemory) return 0;
+    c.file = std::fopen(t.path, "rb");
+    if (c.file == nullptr) {
+        logMessage(rd.messageLog, "ERROR! Cannot read scratch file %s\n", t.path);
+        return -1;
+    }
+    return 0;
+}
+
+// Entry i; a point the table does not cover (none made, or a later FP
+// replaced the flight) has the plate at rest at its SP position.
+int nextMoving(RunData& rd, MovingCursor& c, MovingPosition& e) {
+    const RunTable<MovingPosition>& t = rd.movingTable;
+    e = MovingPosition{};
+    const int32_t i = c.index++;
+    if (!t.held) return 0;
+    if (t.inMemory) {
+        if (i < static_cast<int32_t>(t.entries.size())) e = t.entries[static_cast<size_t>(i)];
+        return 0;
+    }
+    if (c.file == nullptr || std::fread(&e, sizeof e, 1, c.file) != 1) {
+        logMessage(rd.messageLog, "ERROR! Cannot read scratch file %s\n", t.path);
+        return -1;
+    }
+    return 0;
+}
+
+// The plate where it is at one point's time: turned about the motion centre,
+// then shifted.
+Scatterer movedPlate(const RunData& rd, const Scatterer& plate, const MovingPosition& e) {
+    Scatterer s = plate;
+    const double theta = e.rotation;
+    if (theta != 0.0) {
+        const double cx = rd.plateMotionCentreX, cy = rd.plateMotionCentreY;
+        const double c = std::cos(theta), sn = std::sin(theta);
+        const double x1 = s.x1, y1 = s.y1, x2 = s.x2, y2 = s.y2;
+        s.x1 = (x1 - cx) * c - (y1 - cy) * sn + cx;
+        s.y1 = (x1 - cx) * sn + (y1 - cy) * c + cy;
+        s.x2 = (x2 - cx) * c - (y2 - cy) * sn + cx;
+        s.y2 = (x2 - cx) * sn + (y2 - cy) * c + cy;
+        s.azimuth += theta;
+    }
+    s.x1 += e.offsetX;
+    s.y1 += e.offsetY;
+    s.z1 += e.offsetZ;
+    s.x2 += e.offsetX;
+    s.y2 += e.offsetY;
+    s.z2 += e.offsetZ;
+    return s;
+}
+
+bool finitePlate(const Scatterer& s) {
+    const double v[] = {s.x1, s.y1, s.z1, s.x2, s.y2, s.z2, s.azimuth};
+    for (double x : v) {
+        if (!std::isfinite(x)) return false;
+    }
+    return true;
+}
+
+struct MovingCounts {
+    double total = 0.0;      // (point, patch, source) triples looked at
+    double notFacing = 0.0;  // of them, sources behind the plate
+};
+
+// All contributions of the plate, at its position for this point, into one record.
+void addPlateAtPoint(const RunData& rd, const Scatterer& moved, const ObservationPoint& o,
+                     const double relativeVelocity[3], FieldRecord& record, MovingCounts& counts) {
+    PlateFrame frame;
+    setupPlateFrame(rd, moved, frame);
+    for (int32_t p = 0; p < frame.nr; ++p) {
+        for (int32_t q = 0; q < frame.nc; ++q) {
+            double centre[3];
+            patchCentre(frame, p, q, centre);
+            PatchObserver ob;
+            observePatch(frame, centre, o, ob);
+            if (!observerLit(moved, ob)) continue;  // back side: skipped, not counted
+            for (int j = 0; j < frame.arrayCount; ++j) {
+                counts.total += frame.sourceCount[j];
+                for (int s = 0; s < frame.sourceCount[j]; ++s) {
+                    PatchSource ps;
+                    if (!setupPatchSource(rd, moved, frame, j, s, centre, ps)) {
+                        counts.notFacing += 1.0;
+                        continue;
+                    }
+                    PatchContribution c;
+                    evaluatePatchPoint(ps, ob, o, relativeVelocity, c);
+                    accumulateField(rd, j, c.csb, c.sbo, c.doppler.f90, c.doppler.f150,
+                                    c.doppler.f60, c.doppler.f0, record);
+                }
+            }
+        }
+    }
+}
+
+}  // namespace
+
+int readMovingScatterers(RunData& rd, const char* pathText) {
+    char path[kLineSize];
+    std::snprintf(path, sizeof path, "%s", pathText != nullptr ? pathText : "");
+    trimBlanks(path);
+    normalizeSeparators(path);
+    FILE* motion = std::fopen(path, "r");
+    if (motion == nullptr) {
+        logMessage(rd.messageLog, "ERROR! Could not open file %s\n", path);
+        return -1;
+    }
+    FILE* file = nullptr;
+    const int32_t n = rd.pointCount > 0 ? rd.pointCount : 0;
+    if (createMovingTable(rd, n, file) != 0) {
+        std::fclose(motion);
+        return -1;
+    }
+    EntryWriter out;
+    out.table = &rd.movingTable;
+    out.file = file;
+    fillFromWaypoints(rd, motion, out);
+    std::fclose(motion);
+    if (file != nullptr && std::fclose(file) != 0) out.failed = true;
+    if (out.failed) {
+        logMessage(rd.messageLog, "ERROR! Cannot write scratch file %s\n", rd.movingTable.path);
+        return -1;
+    }
+    findPlateMotionCentre(rd);
+    return 0;
+}
+
+int computeMovingPlate(RunData& rd, const Scatterer& plate, int plateSerial) {
+    const int32_t n = rd.pointCount;
+    const double strideValue = std::trunc(static_cast<double>(n) * rd.scatterCommandCount / 100.0 + 0.5);
+    const int64_t stride = strideValue >= 1.0 ? static_cast<int64_t>(strideValue) : 1;
+    int32_t percents = 0;
+    MovingCounts counts;
+
+    PointCursor points;
+    MovingCursor moving;
+    FieldPass pass;
+    if (openPoints(rd, points) != 0) return -1;
+    if (openMoving(rd, moving) != 0) {
+        closePoints(points);
+        return -1;
+    }
+    auto fail = [&]() {
+        abortFieldPass(pass);
+        closePoints(points);
+        if (moving.file != nullptr) std::fclose(moving.file);
+        return -1;
+    };
+    if (beginFieldPass(rd, pass) != 0) return fail();
+    for (int32_t i = 0; i < n; ++i) {
+        ObservationPoint o;
+        MovingPosition e;
+        FieldRecord* record = nullptr;
+        if (nextPoint(rd, points, o) != 0 || nextMoving(rd, moving, e) != 0 ||
+            (record = fieldPassRecord(rd, pass)) == nullptr)
+            return fail();
+        const Scatterer moved = movedPlate(rd, plate, e);
+        // A plate moved out of the number range (offsets near 1e308) adds nothing.
+        if (finitePlate(moved)) {
+            const double relative[3] = {o.vx - e.velocityX, o.vy - e.velocityY,
+                                        o.vz - e.velocityZ};
+            addPlateAtPoint(rd, moved, o, relative, *record, counts);
+        }
+        if (fieldPassStore(rd, pass) != 0) return fail();
+        if ((i + 1) % stride == 0) {
+            ++percents;
+            rd.progressPercent.store(static_cast<int32_t>(percents + rd.progressAccumulator));
+        }
+    }
+    if (endFieldPass(rd, pass) != 0) return fail();
+    closePoints(points);
+    if (moving.file != nullptr) std::fclose(moving.file);
+
+    if (counts.notFacing > 0.0) {
+        logMessage(rd.messageLog, "WARNING! Reflective plate %1d is not facing the system %1.1f %%\n",
+                   plateSerial, counts.notFacing * 100.0 / counts.total);
+        logMessage(rd.messageLog, "of the time.  Part or all of the field is not calculated.\n");
+    }
+    // Slots 12..14 always show every contribution so far, whatever the
+    // order of the commands.
+    return storeMultipathMagnitudes(rd) == 0 ? 0 : -1;
 }
 
 }  // namespace ils

@@ -38,7 +38,14 @@ void materialReflectionCoefficients(const ScatterGeometry& g, double permeabilit
                                     double permittivity, double conductivity, Complex& gammaPerp,
                                     Complex& gammaPar);
 
-// Physical-optics polarisation factor of a patch for the geometry g.
+// Physical-optics polarisation factor of a patch for the geometry g; zero
+// when incAlongNormal < 0. Where sin2Inc < kNearNormalSin2 (the incidence
+// within about 1e-4 rad of the plate normal, where 1 - cosInc^2 has no
+// significant digits left and is 0 at the normal) the factor is the mean of
+// the factor for the incidence turned by +-kNearNormalTurn radian about the
+// plate's bottom edge, with every incidence-dependent value recomputed.
+inline constexpr double kNearNormalSin2 = 1e-8;
+inline constexpr double kNearNormalTurn = 1e-3;
 Complex polarizationFactor(const ScatterGeometry& g, Complex gammaPerp, Complex gammaPar);
 
 struct DopplerFactors {
@@ -47,6 +54,7 @@ struct DopplerFactors {
 
 // Receiver averaging response to the Doppler difference between the path
 // S -> Q -> O and the direct path S -> O for an observer moving with v.
+// A path of zero length (observer on S or on Q) contributes no rate.
 DopplerFactors dopplerFilterFactors(const double source[3], const double scatter[3],
                                     const double observer[3], const double velocity[3], double k);
 

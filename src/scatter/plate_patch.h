@@ -1,0 +1,103 @@
+// The physical-optics sum of one plate position, shared by the fixed-plate
+// and the moving-plate computations so that both use one implementation:
+//
+//   PlateFrame frame;  setupPlateFrame(rd, plate, frame);     // per plate position
+//   for rows p, columns q:  patchCentre(frame, p, q, Q);
+//     for arrays j < frame.arrayCount, sources s < frame.sourceCount[j]:
+//       PatchSource ps;
+//       if (!setupPatchSource(rd, plate, frame, j, s, Q, ps)) -> notFacing += 1
+//       for observation points O (velocity v):
+//         PatchObserver ob;  observePatch(frame, Q, O, ob);   // depends on (patch, point) only
+//         if (!observerLit(plate, ob)) -> skip (back side)
+//         PatchContribution c;  evaluatePatchPoint(ps, ob, O, v, c);
+//         accumulateField(rd, j, c.csb, c.sbo, c.doppler.f90, c.doppler.f150,
+//                         c.doppler.f60, c.doppler.f0, record);
+//
+// Every record here is local to the caller; nothing is global, so the loop
+// over observation points may be split across threads.
+#pragma once
+
+#include <cstdint>
+
+#include "interface/run_data.h"
+#include "scatter/numerics.h"
+
+namespace ils {
+
+// Values of one plate position that do not depend on patch, source or point.
+struct PlateFrame {
+    double sinAz = 0, cosAz = 0;      // of the plate's azimuth
+    double cosTilt = 0, sinTilt = 0;
+    double dmin = 0;                  // nearestElementDistance, feet
+    double patchLimit = 0;            // sqrt(dmin * course wavelength) / 2.5, feet
+    bool nearMode = true;             // near: every element a source; far: one centroid per array
+    int32_t nc = 1, nr = 1;           // patches along the bottom edge and up the plate
+    double dl = 0, dh = 0;            // patch width and height, feet
+    double cstep[3] = {}, rstep[3] = {};  // column and row steps between patch centres
+    double first[3] = {};             // centre of patch (row 0, column 0)
+    int32_t arrayCount = 1;           // 1, or 2 with a clearance array (captureEffect 1)
+    int32_t sourceCount[2] = {};      // sources of each array in the source mode
+};
+
+// Fills the frame for the plate as given (the moving-plate computation
+// passes its moved copy).
+void setupPlateFrame(const RunData& rd, const Scatterer& plate, PlateFrame& frame);
+
+// Centre of patch (row p, column q): first + q * cstep + p * rstep.
+void patchCentre(const PlateFrame& frame, int32_t p, int32_t q, double centre[3]);
+
+// Position of source s of array j in the frame's source mode.
+void sourcePosition(const RunData& rd, const PlateFrame& frame, int j, int s, double pos[3]);
+
+// Everything that depends only on the (patch, source) pair.
+struct PatchSource {
+    ScatterGeometry geometry;         // cosTilt/sinTilt, incidence values, k, omega
+    int j = 0;                        // array index
+    double centre[3] = {};            // patch centre Q
+    double source[3] = {};            // source S
+    double sourceHeight = 0;          // zS
+    double rhoI = 0;                  // horizontal incident distance, at least 1e-10
+    Complex ec, es;                   // incident CSB and SBO at Q
+    Complex ecGround, esGround;       // their ground-reflected copies (two-ray)
+    Complex gammaPerp, gammaPar;      // material reflection coefficients
+    double ui = 0, ei = 0;            // incidence along the up vector and the edge
+    Complex jAmplitude;               // j * s / (2 wavelength of array j)
+    double groundShift = 0;           // 2 zS cosTilt / rhoI
+    double halfKdl = 0, halfKdh = 0;  // k dl / 2, k dh / 2
+    double dl = 0, dh = 0;            // patch width and height (the patch area is dl * dh)
+};
+
+// Sets up the pair (array j, source s) for the patch centred at Q. Returns
+// false when the source lies behind the plate (incAlongNormal <= 0): the
+// caller counts the pair as not facing and visits no point for it.
+bool setupPatchSource(const RunData& rd, const Scatterer& plate, const PlateFrame& frame, int j,
+                      int s, const double centre[3], PatchSource& ps);
+
+// Observation values that depend only on (patch, point).
+struct PatchObserver {
+    double w[3] = {};                 // O - Q
+    double rhoS = 0;                  // at least 1e-10
+    double obsAcrossFront = 0;        // > 0 on the plate's facing side
+    double obsAlongEdge = 0;
+};
+void observePatch(const PlateFrame& frame, const double centre[3], const ObservationPoint& o,
+                  PatchObserver& ob);
+
+// Whether the plate adds anything at this point: facing side, or both sides wanted.
+inline bool observerLit(const Scatterer& plate, const PatchObserver& ob) {
+    return ob.obsAcrossFront > 0 || plate.bothSidesFlag != 0;
+}
+
+struct PatchContribution {
+    Complex csb, sbo;                 // scattered fields of the pair at O
+    DopplerFactors doppler;           // for the velocity given
+};
+
+// Scattered CSB and SBO of the pair at O (direct and ground-image observation
+// paths, direct and ground-reflected incidence) and the Doppler factors for
+// velocity v (the observer's velocity, or relative to a moving plate). A
+// contribution that is not finite is undefined and returned as zero.
+void evaluatePatchPoint(const PatchSource& ps, const PatchObserver& ob, const ObservationPoint& o,
+                        const double velocity[3], PatchContribution& out);
+
+}  // namespace ils
