@@ -133,15 +133,18 @@ void fillFromWaypoints(RunData& rd, FILE* motion, EntryWriter& out) {
             if (count == 0.0) count = 1.0;
             if (count > 0.0) {
                 // A leg of zero length has no direction: its entry is at rest.
-                const double scale = length > 0.0 ? w0.speed / length : 0.0;
+                double velocity[3] = {0.0, 0.0, 0.0};
+                if (length > 0.0) {
+                    for (int c = 0; c < 3; ++c) velocity[c] = d[c] * w0.speed / length;
+                }
                 for (double m = 0.0; m < count && out.next < n; m += 1.0) {
                     MovingPosition e;
                     e.offsetX = w0.x + m * (d[0] / count);
                     e.offsetY = w0.y + m * (d[1] / count);
                     e.offsetZ = w0.z + m * (d[2] / count);
-                    e.velocityX = d[0] * scale;
-                    e.velocityY = d[1] * scale;
-                    e.velocityZ = d[2] * scale;
+                    e.velocityX = velocity[0];
+                    e.velocityY = velocity[1];
+                    e.velocityZ = velocity[2];
                     e.rotation = w0.rotation;
                     out.put(e);
                 }
@@ -317,8 +320,11 @@ int readMovingScatterers(RunData& rd, const char* pathText) {
     char path[kLineSize];
     std::snprintf(path, sizeof path, "%s", pathText != nullptr ? pathText : "");
     trimBlanks(path);
-    normalizeSeparators(path);
-    FILE* motion = std::fopen(path, "r");
+    // Backslashes read as '/'; the message quotes the name as written.
+    char openPath[kLineSize];
+    std::memcpy(openPath, path, sizeof openPath);
+    normalizeSeparators(openPath);
+    FILE* motion = std::fopen(openPath, "r");
     if (motion == nullptr) {
         logMessage(rd.messageLog, "ERROR! Could not open file %s\n", path);
         return -1;

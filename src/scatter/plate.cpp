@@ -27,10 +27,10 @@ int computePlate(RunData& rd, const Scatterer& plate, int plateSerial) {
     PointCursor cursor;
     if (openPoints(rd, cursor) != 0) return -1;
     int status = 0;
-    for (int32_t p = 0; p < frame.nr && status == 0; ++p) {
-        for (int32_t q = 0; q < frame.nc && status == 0; ++q) {
-            double centre[3];
-            patchCentre(frame, p, q, centre);
+    double rowStart[3] = {frame.first[0], frame.first[1], frame.first[2]};
+    for (int32_t p = 0; p < frame.nr && status == 0; ++p, addStep(rowStart, frame.rstep)) {
+        double centre[3] = {rowStart[0], rowStart[1], rowStart[2]};
+        for (int32_t q = 0; q < frame.nc && status == 0; ++q, addStep(centre, frame.cstep)) {
             for (int j = 0; j < frame.arrayCount && status == 0; ++j) {
                 for (int s = 0; s < frame.sourceCount[j] && status == 0; ++s) {
                     PatchSource ps;

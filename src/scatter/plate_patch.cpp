@@ -66,7 +66,10 @@ void setupPlateFrame(const RunData& rd, const Scatterer& plate, PlateFrame& f) {
 }
 
 void patchCentre(const PlateFrame& f, int32_t p, int32_t q, double centre[3]) {
-    for (int i = 0; i < 3; ++i) centre[i] = f.first[i] + q * f.cstep[i] + p * f.rstep[i];
+    double row[3] = {f.first[0], f.first[1], f.first[2]};
+    for (int32_t r = 0; r < p; ++r) addStep(row, f.rstep);
+    for (int i = 0; i < 3; ++i) centre[i] = row[i];
+    for (int32_t c = 0; c < q; ++c) addStep(centre, f.cstep);
 }
 
 void sourcePosition(const RunData& rd, const PlateFrame& f, int j, int s, double pos[3]) {

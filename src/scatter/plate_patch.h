@@ -2,7 +2,7 @@
 // and the moving-plate computations so that both use one implementation:
 //
 //   PlateFrame frame;  setupPlateFrame(rd, plate, frame);     // per plate position
-//   for rows p, columns q:  patchCentre(frame, p, q, Q);
+//   for rows p, columns q:  Q as running sums (addStep; or patchCentre(frame, p, q, Q));
 //     for arrays j < frame.arrayCount, sources s < frame.sourceCount[j]:
 //       PatchSource ps;
 //       if (!setupPatchSource(rd, plate, frame, j, s, Q, ps)) -> notFacing += 1
@@ -43,7 +43,18 @@ struct PlateFrame {
 // passes its moved copy).
 void setupPlateFrame(const RunData& rd, const Scatterer& plate, PlateFrame& frame);
 
-// Centre of patch (row p, column q): first + q * cstep + p * rstep.
+// Patch centres are running sums, rows outer and columns inner: a row
+// starts at the previous row's start plus rstep (row 0 at first), each
+// column at the previous column's centre plus cstep. A loop over the patches
+// keeps them so:
+//   double row[3] = first;  for p { double Q[3] = row;  for q { ...; addStep(Q, cstep); }
+//                                   addStep(row, rstep); }
+inline void addStep(double point[3], const double step[3]) {
+    for (int i = 0; i < 3; ++i) point[i] += step[i];
+}
+
+// Centre of patch (row p, column q), the same running sums from the start
+// (p + q additions): for a caller that does not keep them itself.
 void patchCentre(const PlateFrame& frame, int32_t p, int32_t q, double centre[3]);
 
 // Position of source s of array j in the frame's source mode.
