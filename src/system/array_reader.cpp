@@ -79,11 +79,6 @@ int readArray(RunData& rd, const char* command, int arrayIndex) {
         logMessage(log, "ERROR! %d is too many array elements.  Limit: %d\n", n, kMaxArrayElements);
         return -1;
     }
-    // Without elements there is no centroid and no array length.
-    if (n < 1) {
-        logMessage(log, "ERROR! %d is too few array elements.\n", n);
-        return -1;
-    }
     double u = 1.0;
     switch (upperFirst(spacing)) {
         case 'F':
@@ -126,6 +121,12 @@ int readArray(RunData& rd, const char* command, int arrayIndex) {
         seedRandom(rd, platform::currentTimeSeconds());
     } else if (randomFlag != 0) {
         logMessage(log, "ERROR! Invalid random DU error flag: %d\n", randomFlag);
+        return -1;
+    }
+    // Without elements there is no centroid and no array length. Checked
+    // after the checks of lines 1 and 2 that do not depend on the count.
+    if (n < 1) {
+        logMessage(log, "ERROR! %d is too few array elements.\n", n);
         return -1;
     }
 

@@ -58,7 +58,7 @@ TEST(SystemEndToEnd, ReaderFailuresEndTheRun) {
     const Case cases[] = {
         {"SY\nL C A X\n110 8\nEN\n", "ERROR! Unknown ground plane code: X.\n"},
         {"SY\nL S A G\n110\nCL\n", "ERROR! CL command encountered in self-clearing array.\n"},
-        {std::string(kSystem) + "CO\n0 F M D\n", "ERROR! 0 is too few array elements.\n"},
+        {std::string(kSystem) + "CO\n0 F M D\n0 0 0 0\n", "ERROR! 0 is too few array elements.\n"},
         {std::string(kSystem) + "CO\n1 F M D\n0 0 0 0\nE1\nEN\n",
          "ERROR! CO command requires 7 inputs on line 3.\nLast line read:\n\tE1\n"},
         // The line after the block is handed back even when it is blank.
