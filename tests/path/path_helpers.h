@@ -42,22 +42,7 @@ inline std::string runFieldFile(TestRun& t, int& status, const std::string& name
 // A run table entry of element i of array j (centroid updated by finishArray).
 inline void addElement(RunData& rd, int j, double x, double y, double z, Complex csb,
                        Complex sbo) {
-    AntennaArray& a = rd.arrays[j];
-    const int i = a.elementCount++;
-    a.elementX[i] = x;
-    a.elementY[i] = y;
-    a.elementZ[i] = z;
-    a.csbCurrent[i] = csb;
-    a.sboCurrent[i] = sbo;
-    double sx = 0, sy = 0, sz = 0;
-    for (int k = 0; k < a.elementCount; ++k) {
-        sx += a.elementX[k];
-        sy += a.elementY[k];
-        sz += a.elementZ[k];
-    }
-    a.centroidX = sx / a.elementCount;
-    a.centroidY = sy / a.elementCount;
-    a.centroidZ = sz / a.elementCount;
+    addTestElement(rd, j, x, y, z, csb, sbo);
 }
 
 inline void setWavelength(RunData& rd, int j, double wavelength) {

@@ -33,22 +33,7 @@ inline void setStation(RunData& rd, double freqMHz, char farField = 'N', char ty
 
 inline void addSource(RunData& rd, int j, double x, double y, double z, Complex csb = {1.0, 0.0},
                       Complex sbo = {0.0, 0.0}) {
-    AntennaArray& a = rd.arrays[j];
-    const int i = a.elementCount++;
-    a.elementX[i] = x;
-    a.elementY[i] = y;
-    a.elementZ[i] = z;
-    a.csbCurrent[i] = csb;
-    a.sboCurrent[i] = sbo;
-    double sx = 0, sy = 0, sz = 0;
-    for (int m = 0; m < a.elementCount; ++m) {
-        sx += a.elementX[m];
-        sy += a.elementY[m];
-        sz += a.elementZ[m];
-    }
-    a.centroidX = sx / a.elementCount;
-    a.centroidY = sy / a.elementCount;
-    a.centroidZ = sz / a.elementCount;
+    addTestElement(rd, j, x, y, z, csb, sbo);
 }
 
 inline void setPoints(RunData& rd, const std::vector<ObservationPoint>& points) {

@@ -34,22 +34,7 @@ inline void setupStation(RunData& rd, double wavelength, int32_t captureEffect =
 // Adds an element and keeps the centroid at the mean element position.
 inline void addStationElement(RunData& rd, int j, double x, double y, double z, Complex csb,
                               Complex sbo) {
-    AntennaArray& a = rd.arrays[j];
-    const int i = a.elementCount++;
-    a.elementX[i] = x;
-    a.elementY[i] = y;
-    a.elementZ[i] = z;
-    a.csbCurrent[i] = csb;
-    a.sboCurrent[i] = sbo;
-    double sx = 0, sy = 0, sz = 0;
-    for (int m = 0; m < a.elementCount; ++m) {
-        sx += a.elementX[m];
-        sy += a.elementY[m];
-        sz += a.elementZ[m];
-    }
-    a.centroidX = sx / a.elementCount;
-    a.centroidY = sy / a.elementCount;
-    a.centroidZ = sz / a.elementCount;
+    addTestElement(rd, j, x, y, z, csb, sbo);
 }
 
 // A two-element course array 8 ft up at the origin, carrier wavelength 8.94 ft.

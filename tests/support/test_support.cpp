@@ -116,6 +116,25 @@ CalcResult runCommandFile(const std::string& commands, const std::string& runNam
     return r;
 }
 
+void addTestElement(RunData& rd, int j, double x, double y, double z, Complex csb, Complex sbo) {
+    AntennaArray& a = rd.arrays[j];
+    const int i = a.elementCount++;
+    a.elementX[i] = x;
+    a.elementY[i] = y;
+    a.elementZ[i] = z;
+    a.csbCurrent[i] = csb;
+    a.sboCurrent[i] = sbo;
+    double sx = 0, sy = 0, sz = 0;
+    for (int m = 0; m < a.elementCount; ++m) {
+        sx += a.elementX[m];
+        sy += a.elementY[m];
+        sz += a.elementZ[m];
+    }
+    a.centroidX = sx / a.elementCount;
+    a.centroidY = sy / a.elementCount;
+    a.centroidZ = sz / a.elementCount;
+}
+
 int32_t int32At(const std::string& bytes, size_t offset) {
     int32_t v = 0;
     if (offset + sizeof v <= bytes.size()) std::memcpy(&v, bytes.data() + offset, sizeof v);

@@ -54,6 +54,10 @@ CalcResult runCommandFile(const std::string& commands, const std::string& runNam
 // Waits until the run state is no longer Running (at most timeoutSeconds).
 int32_t waitForRun(double timeoutSeconds = 120.0);
 
+// Appends element (x, y, z) with its currents to array j and keeps the
+// centroid at the mean element position, as the array reader does.
+void addTestElement(RunData& rd, int j, double x, double y, double z, Complex csb, Complex sbo);
+
 // Little-endian readers for FieldFile bytes.
 int32_t int32At(const std::string& bytes, size_t offset);
 double doubleAt(const std::string& bytes, size_t offset);
