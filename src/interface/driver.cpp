@@ -1,6 +1,7 @@
 #include "interface/driver.h"
 
 #include <cstring>
+#include <new>
 
 #include "input/lines.h"
 #include "input/messages.h"
@@ -18,6 +19,7 @@
 namespace ils {
 namespace {
 
+// Worker bookkeeping that lives for one run only.
 struct DriverState {
     bool systemSeen = false, courseSeen = false, clearanceSeen = false, profileSeen = false;
     int32_t movingPlateFlag = 0;
@@ -32,71 +34,127 @@ void commandWord(const char* line, char word[3]) {
     scanText(line, "%2s", word);
 }
 
-int countScatterCommands(FILE* cmd) {
+bool is(const char* word, const char* command) { return std::strcmp(word, command) == 0; }
+
+// SP and SW lines before the first EN, for the progress steps.
+int32_t countScatterCommands(FILE* cmd) {
     char line[kLineSize];
     char word[3];
-    int count = 0;
+    int32_t count = 0;
     while (readLine(cmd, line)) {
         commandWord(line, word);
-        if (std::strcmp(word, "SP") == 0 || std::strcmp(word, "SW") == 0) ++count;
-        if (std::strcmp(word, "EN") == 0) break;
+        if (is(word, "SP") || is(word, "SW")) ++count;
+        if (is(word, "EN")) break;
     }
     return count;
-}
-
-// First unmet precondition of a command, or nullptr.
-const char* unmetPrecondition(const DriverState& st, const char* word, const RunData& rd) {
-    static char message[128];
-    const bool anyArray = st.courseSeen || st.clearanceSeen;
-    if (std::strcmp(word, "CM") == 0 || std::strcmp(word, "SY") == 0) return nullptr;
-    if (!st.systemSeen) {
-        std::snprintf(message, sizeof message, "ERROR! SY command must be input before %s command.\n",
-                      word);
-        return message;
-    }
-    if (std::strcmp(word, "CO") == 0) return nullptr;
-    if (std::strcmp(word, "CL") == 0) {
-        return rd.system.captureEffect != 0 ? nullptr
-                                            : "ERROR! CL command encountered in self-clearing array.\n";
-    }
-    if (!anyArray) {
-        std::snprintf(message, sizeof message,
-                      "ERROR! CO or CL command must be input before %s command.\n", word);
-        return message;
-    }
-    if (std::strcmp(word, "FP") == 0) return nullptr;
-    if (!st.profileSeen) {
-        std::snprintf(message, sizeof message, "ERROR! FP command must be input before %s command.\n",
-                      word);
-        return message;
-    }
-    return nullptr;
 }
 
 bool isCommand(const char* word) {
     static const char* const kCommands[] = {"CM", "SY", "CO", "CL", "FP", "SG", "SP", "SW", "EN"};
     for (const char* c : kCommands) {
-        if (std::strcmp(word, c) == 0) return true;
+        if (is(word, c)) return true;
     }
     return false;
 }
 
-void advanceProgress(RunData& rd) {
-    rd.progressAccumulator += rd.step;
-    rd.progressPercent.store(static_cast<int32_t>(rd.progressAccumulator));
+// Writes the message of the first unmet precondition of a known command and
+// returns true, or returns false when the command may run.
+bool reportUnmetPrecondition(FILE* log, const DriverState& st, const RunData& rd,
+                             const char* word) {
+    if (is(word, "CM") || is(word, "SY")) return false;
+    if (!st.systemSeen) {
+        logMessage(log, "ERROR! SY command must be input before %s command.\n", word);
+        return true;
+    }
+    if (is(word, "CO")) return false;
+    if (is(word, "CL")) {
+        if (rd.system.captureEffect != 0) return false;
+        logMessage(log, "ERROR! CL command encountered in self-clearing array.\n");
+        return true;
+    }
+    if (!st.courseSeen && !st.clearanceSeen) {
+        logMessage(log, "ERROR! CO or CL command must be input before %s command.\n", word);
+        return true;
+    }
+    if (is(word, "FP")) return false;
+    if (!st.profileSeen) {
+        logMessage(log, "ERROR! FP command must be input before %s command.\n", word);
+        return true;
+    }
+    return false;
+}
+
+void setProgress(RunData& rd, double accumulator) {
+    rd.progressAccumulator = accumulator;
+    rd.progressPercent.store(static_cast<int32_t>(accumulator));
+}
+
+// Carries out one command whose preconditions hold; returns its status.
+int executeCommand(RunData& rd, DriverState& st, const char* word, const char* line,
+                   bool& ended) {
+    if (is(word, "CM")) return 0;
+    if (is(word, "SY")) {
+        st.systemSeen = true;
+        return readSystem(rd);
+    }
+    if (is(word, "CO")) {
+        st.courseSeen = true;
+        return readArray(rd, "CO", 0);
+    }
+    if (is(word, "CL")) {
+        st.clearanceSeen = true;
+        return readArray(rd, "CL", 1);
+    }
+    if (is(word, "FP")) {
+        st.profileSeen = true;
+        const int status = readFlightProfile(rd);
+        setProgress(rd, rd.step * 0.5);
+        return status;
+    }
+    if (is(word, "SG")) {
+        const size_t len = std::strlen(line);
+        scanText(len > 3 ? line + 3 : "", "%d", &st.movingPlateFlag);
+        if (st.movingPlateFlag == 0) return 0;
+        return readMovingScatterers(rd, len > 7 ? line + 7 : "");
+    }
+    if (is(word, "SP") || is(word, "SW")) {
+        const bool plate = is(word, "SP");
+        int status = readScatterer(rd, word, st.scatterer);
+        if (status != 0) return status;
+        if (st.scatterer.contributionCode != 2) {
+            if (plate) {
+                ++st.plateSerial;
+                status = st.movingPlateFlag != 0
+                             ? computeMovingPlate(rd, st.scatterer, st.plateSerial)
+                             : computePlate(rd, st.scatterer, st.plateSerial);
+            } else {
+                ++st.wireSerial;
+                status = computeWire(rd, st.scatterer, st.wireSerial);
+            }
+        }
+        // The step counts also when the computation failed or was skipped.
+        setProgress(rd, rd.progressAccumulator + rd.step);
+        return status;
+    }
+    // EN: the field run writes and closes the field file.
+    FILE* field = rd.fieldFileStream;
+    rd.fieldFileStream = nullptr;
+    ended = true;
+    return runFieldRun(rd, field);
 }
 
 }  // namespace
 
 void runCalculation(RunData& rd) {
-    FILE* cmd = rd.commandFile;
-    FILE* log = rd.messageLog;
+    FILE* const cmd = rd.commandFile;
+    FILE* const log = rd.messageLog;
 
     rd.farFieldDistance = 0.0;
     rd.arrays[0].elementCount = 0;
     rd.arrays[1].elementCount = 0;
     releaseRunTables(rd);
     rd.pointCount = 0;
+    rd.scatterCommandCount = 0;
     rd.scatterCommandCount = countScatterCommands(cmd);
     std::fseek(cmd, 0, SEEK_SET);
     rd.progressAccumulator = 0.0;
@@ -115,7 +173,7 @@ void runCalculation(RunData& rd) {
         }
         word[0] = '\0';
         if (!readLine(cmd, line)) {
-            // Ending here instead of processing the last line again.
+            // The last line must not be processed a second time.
             logMessage(log, "ERROR! Command file ends before EN command.\n");
             status = -1;
             break;
@@ -126,62 +184,29 @@ void runCalculation(RunData& rd) {
             status = -1;
             break;
         }
-        if (const char* unmet = unmetPrecondition(st, word, rd)) {
-            logMessage(log, "%s", unmet);
+        if (reportUnmetPrecondition(log, st, rd, word)) {
             status = -1;
             break;
         }
-        if (std::strcmp(word, "CM") == 0) {
-            // comment
-        } else if (std::strcmp(word, "SY") == 0) {
-            st.systemSeen = true;
-            status = readSystem(rd);
-        } else if (std::strcmp(word, "CO") == 0) {
-            st.courseSeen = true;
-            status = readArray(rd, "CO", 0);
-        } else if (std::strcmp(word, "CL") == 0) {
-            st.clearanceSeen = true;
-            status = readArray(rd, "CL", 1);
-        } else if (std::strcmp(word, "FP") == 0) {
-            st.profileSeen = true;
-            status = readFlightProfile(rd);
-            rd.progressAccumulator = rd.step * 0.5;
-            rd.progressPercent.store(static_cast<int32_t>(rd.progressAccumulator));
-        } else if (std::strcmp(word, "SG") == 0) {
-            const size_t len = std::strlen(line);
-            scanText(len > 3 ? line + 3 : "", "%d", &st.movingPlateFlag);
-            if (st.movingPlateFlag != 0) status = readMovingScatterers(rd, len > 7 ? line + 7 : "");
-        } else if (std::strcmp(word, "SP") == 0 || std::strcmp(word, "SW") == 0) {
-            const bool plate = word[1] == 'P';
-            status = readScatterer(rd, word, st.scatterer);
-            if (status != 0) break;
-            if (st.scatterer.contributionCode != 2) {
-                if (plate) {
-                    ++st.plateSerial;
-                    status = st.movingPlateFlag != 0
-                                 ? computeMovingPlate(rd, st.scatterer, st.plateSerial)
-                                 : computePlate(rd, st.scatterer, st.plateSerial);
-                } else {
-                    ++st.wireSerial;
-                    status = computeWire(rd, st.scatterer, st.wireSerial);
-                }
-            }
-            advanceProgress(rd);
-        } else {  // EN
-            status = runFieldRun(rd, rd.fieldFileStream);
-            rd.fieldFileStream = nullptr;  // the field run closed it
-            ended = true;
+        try {
+            status = executeCommand(rd, st, word, line, ended);
+        } catch (const std::bad_alloc&) {
+            // A table too large for memory ends the run like any failed command.
+            logMessage(log, "ERROR! Not enough memory for %s command.\n", word);
+            status = -1;
         }
+        if (rd.afterCommand != nullptr) rd.afterCommand(rd, word);
         if (status != 0 || ended) break;
     }
 
     releaseRunTables(rd);
-    std::fclose(cmd);
-    rd.commandFile = nullptr;
+    // A run that fails before EN leaves the field file empty; it is closed here.
     if (rd.fieldFileStream != nullptr) {
         std::fclose(rd.fieldFileStream);
         rd.fieldFileStream = nullptr;
     }
+    std::fclose(cmd);
+    rd.commandFile = nullptr;
     std::fclose(log);
     rd.messageLog = nullptr;
     rd.progressPercent.store(100);
