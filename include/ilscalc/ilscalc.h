@@ -62,7 +62,7 @@ ILSCALC_API int32_t ILSCALC_CALL ILSCalc_Stop(void);
 
 /* Stores the progress in whole percent in *percent (0 when idle or failed,
  * 100 when finished or interrupted, 1 to 99 while running) and returns the
- * run state read after storing it. percent must not be NULL. */
+ * run state read after storing it. A NULL percent stores nothing. */
 ILSCALC_API int32_t ILSCALC_CALL ILSCalc_GetProgress(int32_t* percent);
 
 /*
