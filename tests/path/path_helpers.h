@@ -18,19 +18,6 @@ inline int runFlightProfile(TestRun& t, const std::string& lines) {
     return readFlightProfile(*t.rd);
 }
 
-inline std::vector<ObservationPoint> tablePoints(RunData& rd) {
-    std::vector<ObservationPoint> out;
-    PointCursor cursor;
-    EXPECT_EQ(openPoints(rd, cursor), 0);
-    for (int32_t i = 0; i < rd.pointCount; ++i) {
-        ObservationPoint p{};
-        EXPECT_EQ(nextPoint(rd, cursor, p), 0);
-        out.push_back(p);
-    }
-    closePoints(cursor);
-    return out;
-}
-
 // Runs EN into <scratch>name and returns the FieldFile bytes; status out.
 inline std::string runFieldFile(TestRun& t, int& status, const std::string& name = "run.fld") {
     const std::string path = t.scratch + name;

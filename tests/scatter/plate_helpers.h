@@ -66,19 +66,6 @@ inline Scatterer makePlate(double x1, double y1, double x2, double y2, double z1
     return s;
 }
 
-inline std::vector<FieldRecord> fieldRecords(RunData& rd) {
-    std::vector<FieldRecord> out;
-    FieldReader reader;
-    EXPECT_EQ(openFieldReader(rd, reader), 0);
-    for (int32_t i = 0; i < rd.pointCount; ++i) {
-        FieldRecord r{};
-        EXPECT_EQ(nextFieldRecord(rd, reader, r), 0);
-        out.push_back(r);
-    }
-    closeFieldReader(reader);
-    return out;
-}
-
 inline ObservationPoint at(double x, double y, double z, double vx = 0, double vy = 0,
                            double vz = 0) {
     return ObservationPoint{x, y, z, vx, vy, vz};

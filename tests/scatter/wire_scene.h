@@ -66,19 +66,6 @@ inline std::vector<ObservationPoint> approachPoints(int count = 16) {
     return pts;
 }
 
-inline std::vector<FieldRecord> fieldRecords(RunData& rd) {
-    std::vector<FieldRecord> out;
-    FieldReader reader;
-    EXPECT_EQ(openFieldReader(rd, reader), 0);
-    for (int32_t i = 0; i < rd.pointCount; ++i) {
-        FieldRecord r{};
-        EXPECT_EQ(nextFieldRecord(rd, reader, r), 0);
-        out.push_back(r);
-    }
-    closeFieldReader(reader);
-    return out;
-}
-
 inline bool allFinite(const std::vector<FieldRecord>& records) {
     for (const FieldRecord& r : records) {
         for (const Complex& c : r.slot) {

@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include "ilscalc/ilscalc.h"
+#include "path/run_tables.h"
 
 namespace ils::test {
 
@@ -133,6 +134,32 @@ void addTestElement(RunData& rd, int j, double x, double y, double z, Complex cs
     a.centroidX = sx / a.elementCount;
     a.centroidY = sy / a.elementCount;
     a.centroidZ = sz / a.elementCount;
+}
+
+std::vector<ObservationPoint> tablePoints(RunData& rd) {
+    std::vector<ObservationPoint> out;
+    PointCursor cursor;
+    EXPECT_EQ(openPoints(rd, cursor), 0);
+    for (int32_t i = 0; i < rd.pointCount; ++i) {
+        ObservationPoint p{};
+        EXPECT_EQ(nextPoint(rd, cursor, p), 0);
+        out.push_back(p);
+    }
+    closePoints(cursor);
+    return out;
+}
+
+std::vector<FieldRecord> fieldRecords(RunData& rd) {
+    std::vector<FieldRecord> out;
+    FieldReader reader;
+    EXPECT_EQ(openFieldReader(rd, reader), 0);
+    for (int32_t i = 0; i < rd.pointCount; ++i) {
+        FieldRecord r{};
+        EXPECT_EQ(nextFieldRecord(rd, reader, r), 0);
+        out.push_back(r);
+    }
+    closeFieldReader(reader);
+    return out;
 }
 
 int32_t int32At(const std::string& bytes, size_t offset) {

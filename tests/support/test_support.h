@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "interface/run_data.h"
 
@@ -57,6 +58,10 @@ int32_t waitForRun(double timeoutSeconds = 120.0);
 // Appends element (x, y, z) with its currents to array j and keeps the
 // centroid at the mean element position, as the array reader does.
 void addTestElement(RunData& rd, int j, double x, double y, double z, Complex csb, Complex sbo);
+
+// Every entry of the run's PointTable and FieldTable, whichever storage holds them.
+std::vector<ObservationPoint> tablePoints(RunData& rd);
+std::vector<FieldRecord> fieldRecords(RunData& rd);
 
 // Little-endian readers for FieldFile bytes.
 int32_t int32At(const std::string& bytes, size_t offset);
