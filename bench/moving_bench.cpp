@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "bench_station.h"
 #include "interface/run_data.h"
 #include "path/run_tables.h"
 #include "scatter/moving_plate.h"
@@ -21,19 +22,7 @@ int main() {
     rd->system.captureEffect = 0;
     const double wavelength = kSpeedOfLightFt / 109.9e6;
     rd->system.carrierWavelength = wavelength;
-    AntennaArray& a = rd->arrays[0];
-    a.elementCount = 12;
-    a.wavelength = wavelength;
-    a.waveNumber = kTwoPi / wavelength;
-    a.pattern.patternType = 'D';
-    for (int i = 0; i < 12; ++i) {
-        a.elementX[i] = 0.0;
-        a.elementY[i] = (i - 5.5) * 7.0;
-        a.elementZ[i] = 8.0;
-        a.csbCurrent[i] = Complex(1.0 - std::fabs(i - 5.5) / 8.0, 0.0);
-        a.sboCurrent[i] = Complex(0.0, i < 6 ? 0.4 : -0.4);
-    }
-    a.centroidZ = 8.0;
+    setBenchArray(rd->arrays[0], wavelength);
 
     const int32_t n = 2000;
     if (createRunTables(*rd, n) != 0) return 1;

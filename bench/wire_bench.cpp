@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "bench_station.h"
 #include "interface/run_data.h"
 #include "path/run_tables.h"
 #include "scatter/wire.h"
@@ -19,23 +20,7 @@ int main() {
     rd->system.captureWeight = 0.8;
     const double wavelength = kSpeedOfLightFt / 109.9e6;
     rd->system.carrierWavelength = wavelength;
-    for (int j = 0; j < 2; ++j) {
-        AntennaArray& a = rd->arrays[j];
-        a.elementCount = 12;
-        a.wavelength = wavelength;
-        a.waveNumber = kTwoPi / wavelength;
-        a.pattern.patternType = 'D';
-        for (int i = 0; i < 12; ++i) {
-            a.elementX[i] = 0.0;
-            a.elementY[i] = (i - 5.5) * 7.0;
-            a.elementZ[i] = 8.0;
-            a.csbCurrent[i] = Complex(1.0 - std::fabs(i - 5.5) / 8.0, 0.0);
-            a.sboCurrent[i] = Complex(0.0, i < 6 ? 0.4 : -0.4);
-        }
-        a.centroidX = 0.0;
-        a.centroidY = 0.0;
-        a.centroidZ = 8.0;
-    }
+    for (int j = 0; j < 2; ++j) setBenchArray(rd->arrays[j], wavelength);
     // Approach from 10 nautical miles to the threshold, 3 degree glide path.
     const int32_t n = 2000;
     if (createRunTables(*rd, n) != 0) return 1;
