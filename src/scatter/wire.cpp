@@ -16,6 +16,11 @@ namespace {
 
 constexpr double kLongWireLimit = 200.0;     // feet
 constexpr double kSegmentDivisor = 5.0;
+// Segments finer than a twentieth of a wavelength add nothing to the sum's
+// accuracy; like the plates' patch floor this only matters for a wire whose
+// end or middle lies within a sixteenth of a wavelength of an element (dmin
+// near 0 would otherwise ask for billions of segments).
+constexpr double kMinSegmentWavelengths = 0.05;
 constexpr double kDistanceFloor = 1e-10;     // feet
 constexpr double kMaxSegments = 2147483646.0;
 
@@ -76,8 +81,10 @@ EndFields endFields(const RunData& rd, int j, const Scatterer& w, double sinPsi,
 WirePlan planWire(const RunData& rd, const Scatterer& wire) {
     WirePlan plan;
     plan.longWire = wire.length >= kLongWireLimit;
-    plan.targetLength =
-        std::sqrt(nearestElementDistance(rd, wire) * rd.arrays[0].wavelength) / kSegmentDivisor;
+    const double lambda = rd.arrays[0].wavelength;
+    plan.targetLength = std::fmax(
+        std::sqrt(nearestElementDistance(rd, wire) * lambda) / kSegmentDivisor,
+        kMinSegmentWavelengths * lambda);
     plan.segmentCount = std::floor(wire.length / plan.targetLength) + 1.0;
     if (std::isnan(plan.segmentCount)) plan.segmentCount = HUGE_VAL;
     plan.segmentLength = wire.length / plan.segmentCount;

@@ -48,6 +48,22 @@ TEST(WirePlan, LengthClassAndSegmentCount) {
     EXPECT_EQ(plan(4.0).segmentCount, 2.0);
 }
 
+TEST(WirePlan, SegmentsNoFinerThanATwentiethOfAWavelength) {
+    TestRun t;
+    RunData& rd = *t.rd;
+    test::setupStation(rd, 4.0);
+    test::addStationElement(rd, 0, 0.0, 0.0, 0.0, Complex(1, 0), Complex(0, 0));
+    // An end on the element (dmin 1e-10) would ask for some 5e7 segments.
+    const WirePlan onElement = planWire(rd, test::makeWire(0.0, 0.0, 0.0, 1000.0, 0.0, 0.0, 0.01));
+    EXPECT_DOUBLE_EQ(onElement.targetLength, 0.2);
+    EXPECT_EQ(onElement.segmentCount, 5001.0);
+    // From a sixteenth of a wavelength on, the rule sqrt(dmin * wavelength) / 5 holds.
+    const WirePlan justOff = planWire(rd, test::makeWire(0.25, 0.0, 0.0, 1000.25, 0.0, 0.0, 0.01));
+    EXPECT_DOUBLE_EQ(justOff.targetLength, 0.2);
+    const WirePlan further = planWire(rd, test::makeWire(1.0, 0.0, 0.0, 1001.0, 0.0, 0.0, 0.01));
+    EXPECT_DOUBLE_EQ(further.targetLength, 0.4);
+}
+
 TEST(WireEndFactor, FiniteLimitAlongTheWireAxis) {
     const double h = 0.4, kL = 7.3, k = 2.1;
     for (const double axis : {1.0, -1.0}) {
