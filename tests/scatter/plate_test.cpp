@@ -13,20 +13,12 @@ namespace ils {
 namespace {
 
 using test::addSource;
+using test::allFinite;
 using test::at;
 using test::fieldRecords;
 using test::makePlate;
 using test::setPoints;
 using test::setStation;
-
-bool allFinite(const std::vector<FieldRecord>& records) {
-    for (const FieldRecord& r : records) {
-        for (const Complex& c : r.slot) {
-            if (!std::isfinite(c.real()) || !std::isfinite(c.imag())) return false;
-        }
-    }
-    return true;
-}
 
 bool slotsZero(const FieldRecord& r, int from, int to) {
     for (int s = from; s <= to; ++s) {

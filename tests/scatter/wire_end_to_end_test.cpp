@@ -11,8 +11,7 @@ namespace {
 constexpr int32_t kStateFinished = 2;
 constexpr int32_t kStateFailed = 3;
 
-// The messages of a run: the log before the field run's table.
-std::string messages(const std::string& log) { return log.substr(0, log.find("\nScattered Fields\n")); }
+using test::messages;
 
 
 const std::string kStation =

@@ -66,15 +66,6 @@ inline std::vector<ObservationPoint> approachPoints(int count = 16) {
     return pts;
 }
 
-inline bool allFinite(const std::vector<FieldRecord>& records) {
-    for (const FieldRecord& r : records) {
-        for (const Complex& c : r.slot) {
-            if (!std::isfinite(c.real()) || !std::isfinite(c.imag())) return false;
-        }
-    }
-    return true;
-}
-
 // Largest |a - b| over slots 0..11 of all records, and largest |a|.
 inline double largestDifference(const std::vector<FieldRecord>& a,
                                 const std::vector<FieldRecord>& b) {

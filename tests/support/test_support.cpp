@@ -162,6 +162,19 @@ std::vector<FieldRecord> fieldRecords(RunData& rd) {
     return out;
 }
 
+bool allFinite(const std::vector<FieldRecord>& records) {
+    for (const FieldRecord& r : records) {
+        for (const Complex& c : r.slot) {
+            if (!std::isfinite(c.real()) || !std::isfinite(c.imag())) return false;
+        }
+    }
+    return true;
+}
+
+std::string messages(const std::string& log) {
+    return log.substr(0, log.find("\nScattered Fields\n"));
+}
+
 int32_t int32At(const std::string& bytes, size_t offset) {
     int32_t v = 0;
     if (offset + sizeof v <= bytes.size()) std::memcpy(&v, bytes.data() + offset, sizeof v);

@@ -63,6 +63,12 @@ void addTestElement(RunData& rd, int j, double x, double y, double z, Complex cs
 std::vector<ObservationPoint> tablePoints(RunData& rd);
 std::vector<FieldRecord> fieldRecords(RunData& rd);
 
+// True when no slot of any record holds a NaN or an infinity.
+bool allFinite(const std::vector<FieldRecord>& records);
+
+// The messages of a run: its log before the field run's "Scattered Fields" table.
+std::string messages(const std::string& log);
+
 // Little-endian readers for FieldFile bytes.
 int32_t int32At(const std::string& bytes, size_t offset);
 double doubleAt(const std::string& bytes, size_t offset);
