@@ -432,6 +432,24 @@ TEST_F(NecReference, ShortWireAtAResonance) {
                    join(approach(2500, 9000, 20), crossRun(4000, 220, -1500, 1500, 13))));
 }
 
+TEST_F(NecReference, ShortWireLengthScanThroughResonances) {
+    // 116 to 125 ft in steps of 1 ft crosses the half-wave resonances at
+    // 13 and 13.5 and 14 wavelengths (116.2, 120.7 and 125.2 ft).
+    for (double length = 116.0; length <= 125.0; length += 1.0) {
+        char name[32];
+        std::snprintf(name, sizeof name, "short %.0f ft", length);
+        check(wireCase(name, 800, -length / 2, 30, 800, length / 2, 30, 0.05,
+                       join(approach(2500, 9000, 12), crossRun(4000, 220, -1500, 1500, 9))));
+    }
+}
+
+TEST_F(NecReference, WireAboveTheArray) {
+    // Steep rays: a line 60 ft up passing 40 ft in front of the station, lit
+    // at up to 50 degrees elevation.
+    check(wireCase("above the array", 40, -150, 60, 40, 150, 60, 0.05,
+                   join(approach(2500, 9000, 14), crossRun(4000, 220, -1500, 1500, 13))));
+}
+
 TEST_F(NecReference, SlopingWire) {
     check(wireCase("sloping", 900, -220, 20, 1000, 220, 80, 0.05,
                    join(approach(2500, 9000, 20), crossRun(4000, 250, -1500, 1500, 13))));
