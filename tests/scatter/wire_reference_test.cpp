@@ -197,15 +197,20 @@ std::vector<ObservationPoint> mixedPoints() {
     return pts;
 }
 
+// Runs the wire over the given points and compares with the transcription.
+void expectMatchesModel(TestRun& t, const Scatterer& w, const std::vector<ObservationPoint>& pts,
+                        double rel, const std::string& label) {
+    test::setFlight(*t.rd, pts);
+    ASSERT_EQ(computeWire(*t.rd, w, 1), 0) << t.logText();
+    expectRecordsClose(test::fieldRecords(*t.rd), referenceWire(*t.rd, w, pts), rel, label);
+}
+
 TEST(WireReference, ShortSlopedWireMatchesTheModel) {
     TestRun t;
     test::setupCourseArray(*t.rd);
-    const auto pts = mixedPoints();
-    test::setFlight(*t.rd, pts);
     const Scatterer w = test::makeWire(900.0, -60.0, 20.0, 960.0, 50.0, 45.0, 0.03);
     ASSERT_LT(w.length, 200.0);
-    ASSERT_EQ(computeWire(*t.rd, w, 1), 0) << t.logText();
-    expectRecordsClose(test::fieldRecords(*t.rd), referenceWire(*t.rd, w, pts), 1e-12, "short");
+    expectMatchesModel(t, w, mixedPoints(), 1e-12, "short");
 }
 
 TEST(WireReference, LongWireWithClearanceArrayMatchesTheModel) {
@@ -223,12 +228,9 @@ TEST(WireReference, LongWireWithClearanceArrayMatchesTheModel) {
     c.centroidX += 40.0;
     c.centroidZ += 6.0;
     c.pattern.patternAxis = 0.3;
-    const auto pts = mixedPoints();
-    test::setFlight(*t.rd, pts);
     const Scatterer w = test::makeWire(1100.0, -250.0, 35.0, 1050.0, 260.0, 28.0, 0.05);
     ASSERT_GE(w.length, 200.0);
-    ASSERT_EQ(computeWire(*t.rd, w, 1), 0) << t.logText();
-    expectRecordsClose(test::fieldRecords(*t.rd), referenceWire(*t.rd, w, pts), 1e-12, "long");
+    expectMatchesModel(t, w, mixedPoints(), 1e-12, "long");
 }
 
 TEST(WireReference, RandomisedGeometriesMatchTheModel) {
@@ -271,10 +273,7 @@ TEST(WireReference, RandomisedGeometriesMatchTheModel) {
             pts.push_back({uni(-9000, 9000), uni(-9000, 9000), p == 0 ? 0.0 : uni(0, 1500),
                            uni(-250, 250), uni(-250, 250), uni(-20, 20)});
         }
-        test::setFlight(rd, pts);
-        ASSERT_EQ(computeWire(rd, w, 1), 0) << t.logText();
-        expectRecordsClose(test::fieldRecords(rd), referenceWire(rd, w, pts), 1e-11,
-                           "trial " + std::to_string(trial));
+        expectMatchesModel(t, w, pts, 1e-11, "trial " + std::to_string(trial));
     }
 }
 
