@@ -17,6 +17,7 @@
 #include "ilscalc/ilscalc.h"
 #include "ilscalc/version.h"
 #include "plot.h"
+#include "study_main.h"
 #include "tolerance.h"
 
 namespace fs = std::filesystem;
@@ -540,6 +541,7 @@ int main(int argc, char** argv) {
         std::printf("ilscalc %s\n", ILSCALC_VERSION_STRING);
         return kExitOk;
     }
+    if (first == "study") return studyMain(argc, argv);
     Options o;
     o.command = first;
     if (o.command != "run" && o.command != "post") return usageError("unknown command " + first);
