@@ -152,7 +152,7 @@ int runLocal(const Study& study, const std::string& self, int jobs) {
                     now.failed, workFolder(study).c_str());
     }
     if (!gatherResults(study, false)) return 7;
-    return 0;
+    return now.failed > 0 ? 3 : 0;
 }
 
 std::string arrayScript(const Study& study, const std::string& self, const SubmitOptions& o, int taskCount,

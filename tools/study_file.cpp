@@ -436,11 +436,13 @@ bool parseStudy(const std::string& text, const std::string& path, Study& s,
             if (s.run.empty() || s.run.find_first_of("/\\ ") != std::string::npos) {
                 r.error(b->get("run"), "base.run", "must be a run name without folder or blanks");
             } else if (!s.project.empty()) {
+                std::string missing;
                 for (const char* ext : {".dat", ".post"}) {
                     if (!fs::is_regular_file(s.project + s.run + ext, ec)) {
-                        r.error(b->get("run"), "base.run", "the base project has no " + s.project + s.run + ext);
+                        missing += (missing.empty() ? "" : " and ") + s.project + s.run + ext;
                     }
                 }
+                if (!missing.empty()) r.error(b->get("run"), "base.run", "the base project has no " + missing);
             }
         }
     }

@@ -45,7 +45,8 @@ const char* const kStudyUsage =
     "same command is given again.\n"
     "\n"
     "Exit codes: 0 done; 1 wrong command line or invalid study file; 2 a job could\n"
-    "not be submitted; 3 the base run failed; 4 tasks are unfinished (interrupted);\n"
+    "not be submitted; 3 the base run or some tasks failed (their rows say why);\n"
+    "4 tasks are unfinished (interrupted);\n"
     "7 a result file or map could not be written or drawn; 8 tasks are missing.\n";
 
 int usage(const std::string& message) {

@@ -58,13 +58,19 @@ std::string resultPath(const Study& study, int id) { return resultsFolder(study)
 std::string studyFingerprint(const Study& study) {
     std::string all;
     std::string part;
+    std::string dat;
     readWholeFile(study.file, part);
     all += part + '\x1f';
-    readWholeFile(study.project + study.run + ".dat", part);
-    all += part + '\x1f';
+    readWholeFile(study.project + study.run + ".dat", dat);
+    all += dat + '\x1f';
     readWholeFile(study.project + study.run + ".post", part);
     all += part + '\x1f';
-    for (const std::string& name : referencedFiles(part)) all += name;
+    // Files the command file names inside its project count by content,
+    // others (absolute paths) by name.
+    for (const std::string& name : referencedFiles(dat)) {
+        all += name + '\x1f';
+        if (!fs::path(name).is_absolute() && readWholeFile(study.project + name, part)) all += part + '\x1f';
+    }
     char rule[96];
     std::snprintf(rule, sizeof rule, "%g %g %s", kGroundClearanceFraction, kFinChordFraction,
                   ILSCALC_VERSION_STRING);
