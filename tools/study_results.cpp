@@ -375,7 +375,9 @@ bool gatherResults(const Study& study, bool quiet) {
                   "\nset output '" + file + "'\n";
             gp += "set title '" + std::string("Worst disturbance / allowance, ") + mapNames[m] +
                   " (boundary: ratio 1)'\n";
-            gp += "plot 'map.dat' index " + std::to_string(m) + " using 1:2:3 with image notitle, " +
+            // An image needs two rows and two columns; a thinner grid shows its points.
+            const std::string cells = nx > 1 && ny > 1 ? "with image" : "with points pt 5 ps 4 palette";
+            gp += "plot 'map.dat' index " + std::to_string(m) + " using 1:2:3 " + cells + " notitle, " +
                   "'boundary.dat' index " + std::to_string(m) + " using 1:2 with lines lw 3 lc rgb 'black' " +
                   "title 'area boundary', 'antennas.dat' using 1:2 with points pt 7 ps 2 lc rgb 'blue' " +
                   "title 'antenna'" + runway + "\n";
