@@ -9,14 +9,13 @@
 //   study_overhead_bench [REPETITIONS] [TASKS_PER_WORKER]
 #include <algorithm>
 #include <chrono>
+#include <ctime>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <thread>
 #include <vector>
 
 #include "host_platform.h"
-#include "ilscalc/ilscalc.h"
 #include "study_file.h"
 #include "study_runner.h"
 #include "study_tasks.h"
@@ -29,6 +28,9 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 double since(Clock::time_point t) { return std::chrono::duration<double>(Clock::now() - t).count(); }
+
+// Processor time of the whole process (all its threads), seconds.
+double cpuNow() { return static_cast<double>(std::clock()) / CLOCKS_PER_SEC; }
 
 double median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
@@ -74,33 +76,41 @@ int main(int argc, char** argv) {
     const Task task = taskList(study)[0];
 
     std::vector<double> write, calc, post, eval, store, start;
+    std::vector<double> calcCpu, postCpu, restCpu;
     for (int r = 0; r < reps; ++r) {
         const std::string folder = (dir / "task").string() + "/";
         fs::remove_all(folder);
+        double cpu = cpuNow();
+        double rest = 0.0;
         auto t = Clock::now();
         if (!writeTaskProject(study, &task, folder, error)) return 1;
+        rest += cpuNow() - cpu;
         write.push_back(since(t));
 
-        // The calculation alone, as the runner starts it (one thread).
+        // The calculation, as the runner starts it (one thread).
+        cpu = cpuNow();
         t = Clock::now();
-        if (ILSCalc_Start(study.run.c_str(), folder.c_str(), folder.c_str(), 1) != 0) return 1;
-        int32_t percent = 0;
-        while (ILSCalc_GetProgress(&percent) == ILSCALC_RUNNING) std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        const double calcOnly = since(t);
-        calc.push_back(calcOnly);
-
-        // The runner's whole run (calculation, post-processing, reading);
-        // the post part is the difference.
-        RunValues values;
-        t = Clock::now();
-        if (!runProject(folder, study.run, 1, values, error)) {
+        if (!runCalculation(folder, study.run, 1, error)) {
             std::printf("%s\n", error.c_str());
             return 1;
         }
-        post.push_back(std::max(0.0, since(t) - calcOnly));
+        calc.push_back(since(t));
+        calcCpu.push_back(cpuNow() - cpu);
+
+        // Post-processing, reading the report and the point positions.
+        RunValues values;
+        cpu = cpuNow();
+        t = Clock::now();
+        if (!postProcessRun(folder, study.run, values, error)) {
+            std::printf("%s\n", error.c_str());
+            return 1;
+        }
+        post.push_back(since(t));
+        postCpu.push_back(cpuNow() - cpu);
 
         TaskResult result;
         result.task = task;
+        cpu = cpuNow();
         t = Clock::now();
         if (!evaluate(study, segments, along, base, values, result.evaluation, error)) return 1;
         const std::string row = resultRow(result, segments.size());
@@ -111,6 +121,7 @@ int main(int argc, char** argv) {
         writeAtomically(resultPath(study, 0), sealText(fingerprint, row + "\n"));
         fs::remove_all(folder);
         store.push_back(since(t));
+        restCpu.push_back(rest + cpuNow() - cpu);
 
         // A worker process: start, read the study and the base, end.
         t = Clock::now();
@@ -124,16 +135,18 @@ int main(int argc, char** argv) {
     const double c = median(calc);
     const double perTask = median(write) + median(post) + median(eval) + median(store);
     const double process = median(start);
-    std::printf("study task overhead, median of %d repetitions (seconds)\n", reps);
-    std::printf("  calculation of the placement   %9.4f\n", c);
-    std::printf("  project files written          %9.4f\n", median(write));
-    std::printf("  post-processing and reading    %9.4f\n", median(post));
-    std::printf("  evaluation                     %9.4f\n", median(eval));
-    std::printf("  result stored, folder removed  %9.4f\n", median(store));
-    std::printf("  worker process start           %9.4f (once per worker; %d tasks per worker)\n", process, perWorker);
-    std::printf("overhead per task: %.4f s = %.1f %% of the calculation (%.1f %% if every task had its own process)\n",
-                perTask + process / perWorker, 100.0 * (perTask + process / perWorker) / c,
-                100.0 * (perTask + process) / c);
+    std::printf("study task, median of %d repetitions (seconds)         wall   processor\n", reps);
+    std::printf("  calculation of the placement                      %9.4f %9.4f\n", c, median(calcCpu));
+    std::printf("  post-processing and reading the results           %9.4f %9.4f\n", median(post), median(postCpu));
+    std::printf("  project written, evaluated, stored, folder removed %8.4f %9.4f\n",
+                median(write) + median(eval) + median(store), median(restCpu));
+    std::printf("  worker process start (once per %d tasks)          %9.4f\n", perWorker, process);
+    const double cpuOverhead = median(postCpu) + median(restCpu) + process / perWorker;
+    std::printf("overhead per task, wall: %.4f s = %.1f %% of the calculation\n", perTask + process / perWorker,
+                100.0 * (perTask + process / perWorker) / c);
+    std::printf("overhead per task, processor: %.4f s = %.1f %% of the calculation's %.4f s "
+                "(the worker start counted as wall time)\n",
+                cpuOverhead, 100.0 * cpuOverhead / median(calcCpu), median(calcCpu));
     fs::remove_all(dir);
     return 0;
 }

@@ -171,6 +171,19 @@ std::string arrayScript(const Study& study, const std::string& self, const Submi
     return s;
 }
 
+// Runs an sbatch command line; returns the job id it prints, empty on failure.
+static std::string submitJob(const std::string& cmd, const std::string& idFile, const char* what) {
+    if (std::system((cmd + " > " + shellQuoted(idFile)).c_str()) != 0) {
+        std::printf("sbatch refused %s (%s).\n", what, cmd.c_str());
+        return "";
+    }
+    std::string id;
+    readWholeFile(idFile, id);
+    id = id.substr(0, id.find_first_of(";\r\n"));
+    if (id.empty()) std::printf("sbatch gave no job id for %s.\n", what);
+    return id;
+}
+
 int submitSlurm(const Study& study, const std::string& self, const SubmitOptions& o) {
     const std::vector<Task> tasks = taskList(study);
     const int count = static_cast<int>(tasks.size());
@@ -209,30 +222,14 @@ int submitSlurm(const Study& study, const std::string& self, const SubmitOptions
     }
     std::string dependency;
     if (!haveBase) {
-        const std::string idFile = dir + "base.jobid";
-        if (std::system((baseCmd + " > " + shellQuoted(idFile)).c_str()) != 0) {
-            std::printf("sbatch refused the base job (%s).\n", baseCmd.c_str());
-            return 2;
-        }
-        std::string id;
-        readWholeFile(idFile, id);
-        id = id.substr(0, id.find_first_of(";\r\n"));
-        if (id.empty()) {
-            std::printf("sbatch gave no job id for the base job.\n");
-            return 2;
-        }
+        const std::string id = submitJob(baseCmd, dir + "base.jobid", "the base job");
+        if (id.empty()) return 2;
         dependency = " --dependency=afterok:" + id;
         std::printf("Submitted the base run as job %s.\n", id.c_str());
     }
-    const std::string idFile = dir + "tasks.jobid";
     const std::string cmd = "sbatch --parsable" + dependency + " " + shellQuoted(dir + "tasks.sbatch");
-    if (std::system((cmd + " > " + shellQuoted(idFile)).c_str()) != 0) {
-        std::printf("sbatch refused the task array (%s).\n", cmd.c_str());
-        return 2;
-    }
-    std::string id;
-    readWholeFile(idFile, id);
-    id = id.substr(0, id.find_first_of(";\r\n"));
+    const std::string id = submitJob(cmd, dir + "tasks.jobid", "the task array");
+    if (id.empty()) return 2;
     std::printf("Submitted the task array as job %s. Follow it with: ilscalc study status %s\n", id.c_str(),
                 study.file.c_str());
     return 0;

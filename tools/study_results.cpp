@@ -365,13 +365,18 @@ bool gatherResults(const Study& study, bool quiet) {
                                                     num(study.stopX, 2) + " " + num(study.stopY, 2) + "\n") && ok;
         runway = ", 'runway.dat' using 1:2 with lines lw 6 lc rgb '#404040' title 'runway'";
     }
+    // The picture keeps the grid's aspect, with room for the key and scale.
+    const double spanX = study.xs.back() - study.xs.front() + xstep;
+    const double spanY = study.ys.back() - study.ys.front() + ystep;
+    const int height = static_cast<int>(std::clamp(1000.0 * spanY / spanX + 260.0, 450.0, 1100.0));
+    const std::string size = "1200," + std::to_string(height);
     std::vector<std::string> images;
     for (size_t m = 0; m <= nh; ++m) {
         const std::string name = m < nh ? "map_heading_" + headingLabel(study.headings[m]) : "map_max";
         for (const char* kind : {"png", "svg"}) {
             const std::string file = name + "." + kind;
             images.push_back(dir + file);
-            gp += std::string("set terminal ") + (kind[0] == 'p' ? "pngcairo size 1200,800" : "svg size 1200,800") +
+            gp += std::string("set terminal ") + (kind[0] == 'p' ? "pngcairo size " : "svg size ") + size +
                   "\nset output '" + file + "'\n";
             gp += "set title '" + std::string("Worst disturbance / allowance, ") + mapNames[m] +
                   " (boundary: ratio 1)'\n";

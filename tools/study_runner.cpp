@@ -89,9 +89,7 @@ bool writeAtomically(const std::string& path, const std::string& text) {
     return true;
 }
 
-bool runProject(const std::string& folderIn, const std::string& run, unsigned threads,
-                RunValues& values, std::string& failure) {
-    values = RunValues{};
+bool runCalculation(const std::string& folderIn, const std::string& run, unsigned threads, std::string& failure) {
     const std::string folder = folderIn.back() == '/' ? folderIn : folderIn + "/";
     const std::string scratch = folder + "scratch/";
     std::error_code ec;
@@ -119,6 +117,15 @@ bool runProject(const std::string& folderIn, const std::string& run, unsigned th
         failure = e.empty() ? "the run did not finish (state " + std::to_string(state) + ")" : e;
         return false;
     }
+    return true;
+}
+
+bool postProcessRun(const std::string& folderIn, const std::string& run, RunValues& values, std::string& failure) {
+    values = RunValues{};
+    const std::string folder = folderIn.back() == '/' ? folderIn : folderIn + "/";
+    const std::string scratch = folder + "scratch/";
+    std::error_code ec;
+    DirectoryGuard guard;
     std::string postText;
     PostNames names;
     std::string error;
@@ -130,6 +137,8 @@ bool runProject(const std::string& folderIn, const std::string& run, unsigned th
         failure = "cannot write " + scratch + "ILSPOST.TMP";
         return false;
     }
+    // The post stage leaves its debug tables in the current directory and
+    // takes a relative report prefix from it.
     fs::current_path(scratch, ec);
     const int32_t post = ILSPost(scratch.c_str());
     if (post != 0) {
@@ -159,6 +168,12 @@ bool runProject(const std::string& folderIn, const std::string& run, unsigned th
         values.cdi.push_back(std::move(cdi));
     }
     return true;
+}
+
+bool runProject(const std::string& folder, const std::string& run, unsigned threads, RunValues& values,
+                std::string& failure) {
+    values = RunValues{};
+    return runCalculation(folder, run, threads, failure) && postProcessRun(folder, run, values, failure);
 }
 
 bool loadBase(const Study& study, const std::string& fingerprint, RunValues& base) {

@@ -28,6 +28,11 @@ std::string studyFingerprint(const Study& study);
 bool runProject(const std::string& folder, const std::string& run, unsigned threads,
                 RunValues& values, std::string& failure);
 
+// The two halves of runProject: the calculation, then the post-processing
+// with the reading of the report and the point positions.
+bool runCalculation(const std::string& folder, const std::string& run, unsigned threads, std::string& failure);
+bool postProcessRun(const std::string& folder, const std::string& run, RunValues& values, std::string& failure);
+
 // The base run's values: read from base/ when a valid copy is there, else
 // calculated now and stored.
 bool ensureBase(const Study& study, const std::string& fingerprint, unsigned threads,
