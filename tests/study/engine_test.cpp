@@ -109,6 +109,23 @@ TEST_F(StudyEngine, ArraySlicesGiveTheSameBytesAsThePool) {
     EXPECT_EQ(readText(dir + "small/results.csv"), csv);
 }
 
+TEST_F(StudyEngine, SubmitWritesAJobArrayOfTheTaskRunner) {
+    ASSERT_EQ(first.code, 0) << first.output;
+    const Outcome dry = host("study submit " + dir + "small.toml --tasks-per-job 3 --partition short --dry-run");
+    ASSERT_EQ(dry.code, 0) << dry.output;
+    // The base is done, so the array is submitted without a dependency.
+    EXPECT_NE(dry.output.find("sbatch --parsable '" + dir + "small/slurm/tasks.sbatch'"), std::string::npos)
+        << dry.output;
+    const std::string script = readText(dir + "small/slurm/tasks.sbatch");
+    EXPECT_NE(script.find("#SBATCH --array=0-1\n"), std::string::npos) << script;  // 4 tasks, 3 per element
+    EXPECT_NE(script.find("#SBATCH --partition=short\n"), std::string::npos) << script;
+    EXPECT_NE(script.find(" study work '" + dir + "small.toml' --first $((SLURM_ARRAY_TASK_ID * 3)) --count 3 "
+                          "--threads 1\n"),
+              std::string::npos)
+        << script;
+    EXPECT_NE(readText(dir + "small/slurm/base.sbatch").find("--count 0"), std::string::npos);
+}
+
 TEST_F(StudyEngine, ResumesAfterLostDamagedAndHalfWrittenResults) {
     ASSERT_EQ(first.code, 0) << first.output;
     const std::string tasks = dir + "small/tasks/";
