@@ -19,22 +19,21 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// Each test has its own folder and study, so that the tests run alone and
+// side by side.
 class StudyEngine : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        dir = freshDir("engine");
+    void SetUp() override {
+        dir = freshDir(std::string("engine-") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
         writeBaseProject(dir + "base/", "RUN", "");
         writeText(dir + "small.toml", smallStudy("base", "RUN"));
         first = host("study run " + dir + "small.toml --jobs 2");
         csv = readText(dir + "small/results.csv");
     }
-    static std::string dir;
-    static Outcome first;
-    static std::string csv;
+    std::string dir;
+    Outcome first;
+    std::string csv;
 };
-std::string StudyEngine::dir;
-Outcome StudyEngine::first;
-std::string StudyEngine::csv;
 
 size_t lineCount(const std::string& text) { return static_cast<size_t>(std::count(text.begin(), text.end(), '\n')); }
 
