@@ -19,12 +19,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Each test has its own folder and study, so that the tests run alone and
-// side by side.
+// Each test has its own folder and study (freshDir), so that the tests run
+// alone and side by side.
 class StudyEngine : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir = freshDir(std::string("engine-") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        dir = freshDir("engine");
         writeBaseProject(dir + "base/", "RUN", "");
         writeText(dir + "small.toml", smallStudy("base", "RUN"));
         first = host("study run " + dir + "small.toml --jobs 2");

@@ -1,5 +1,6 @@
 #include "study_fixture.h"
 
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 
 #include <cstdio>
@@ -25,7 +26,10 @@ Outcome host(const std::string& args) {
 }
 
 std::string freshDir(const std::string& name) {
-    const fs::path p = fs::current_path() / ("study-" + name);
+    // One folder per test: ctest runs the tests side by side.
+    const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    const std::string suffix = test != nullptr ? std::string("-") + test->name() : "";
+    const fs::path p = fs::current_path() / ("study-" + name + suffix);
     fs::remove_all(p);
     fs::create_directories(p);
     return p.string() + "/";

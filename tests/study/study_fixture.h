@@ -14,7 +14,7 @@ struct Outcome {
 // Runs the built ilscalc with arguments (through the shell), stdout and stderr together.
 Outcome host(const std::string& args);
 
-// An empty folder for one test, ending in '/'.
+// An empty folder for the running test, ending in '/'.
 std::string freshDir(const std::string& name);
 
 bool writeText(const std::string& path, const std::string& text);
