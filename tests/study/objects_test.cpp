@@ -12,7 +12,7 @@ using namespace ilshost::study;
 
 namespace {
 
-// The side a plate faces (Part of the plate's definition): the right-hand
+// The side a plate faces, as the SP command defines it: the right-hand
 // side of the direction from end 1 to end 2, as a unit vector.
 void facing(const PlacedPlate& p, double& nx, double& ny) {
     const double az = std::atan2(p.y2 - p.y1, p.x2 - p.x1);
