@@ -6,9 +6,11 @@
 #include "input/lines.h"
 #include "input/messages.h"
 #include "input/scan.h"
+#include "interface/test_control.h"
 #include "path/field_run.h"
 #include "path/flight_profile.h"
 #include "path/run_tables.h"
+#include "path/worker_pool.h"
 #include "scatter/moving_plate.h"
 #include "scatter/plate.h"
 #include "scatter/scatterer_reader.h"
@@ -149,6 +151,15 @@ void runCalculation(RunData& rd) {
     FILE* const cmd = rd.commandFile;
     FILE* const log = rd.messageLog;
 
+    // The run's worker threads, started once for all its computations; the
+    // low 8 bits of the start option cap their number.
+    WorkerPool pool(WorkerPool::threadsFor(rd.startOption));
+    struct PoolInUse {
+        RunData& rd;
+        ~PoolInUse() { rd.workers = nullptr; }
+    } inUse{rd};
+    rd.workers = &pool;
+
     rd.farFieldDistance = 0.0;
     rd.arrays[0].elementCount = 0;
     rd.arrays[1].elementCount = 0;
@@ -195,7 +206,7 @@ void runCalculation(RunData& rd) {
             logMessage(log, "ERROR! Not enough memory for %s command.\n", word);
             status = -1;
         }
-        if (rd.afterCommand != nullptr) rd.afterCommand(rd, word);
+        if (testControl().afterCommand != nullptr) testControl().afterCommand(rd, word);
         if (status != 0 || ended) break;
     }
 

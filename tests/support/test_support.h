@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "interface/run_data.h"
+#include "interface/test_control.h"
 
 namespace ils::test {
 
