@@ -103,11 +103,11 @@ int32_t waitForRun(double timeoutSeconds) {
 }
 
 CalcResult runCommandFile(const std::string& commands, const std::string& runName,
-                          const std::string& projectDir) {
+                          const std::string& projectDir, uint32_t option) {
     CalcResult r;
     r.projectDir = projectDir.empty() ? makeTempDir("run") : projectDir;
     writeFile(r.projectDir + runName + ".dat", commands);
-    r.startCode = ILSCalc_Start(runName.c_str(), r.projectDir.c_str(), r.projectDir.c_str(), 0);
+    r.startCode = ILSCalc_Start(runName.c_str(), r.projectDir.c_str(), r.projectDir.c_str(), option);
     r.scratchDir = r.projectDir + "scratch/";
     if (r.startCode == 0) waitForRun();
     r.state = ILSCalc_GetProgress(&r.percent);
