@@ -30,14 +30,15 @@ constexpr int32_t kSegmentsPerPass = 4096;
 bool finiteValue(Complex c) { return std::isfinite(c.real()) && std::isfinite(c.imag()); }
 
 // Screens the record before any work; the first array's resonance comes
-// first, as a zero-length wire must report it.
+// first, as a zero-length wire must report it. A radius of 0 is a wire that
+// carries no current (it adds nothing); a negative one is an input fault.
 int checkWire(RunData& rd, const Scatterer& w, const WirePlan& plan) {
     if (std::sin(rd.arrays[0].waveNumber * w.length) == 0.0) {
         logMessage(rd.messageLog, "ERROR! Resonant wire length.\n");
         return 1;
     }
-    if (!(w.radius > 0.0)) {
-        logMessage(rd.messageLog, "ERROR! Wire radius must be greater than zero.\n");
+    if (w.radius < 0.0 || std::isnan(w.radius)) {
+        logMessage(rd.messageLog, "ERROR! Wire radius must not be negative.\n");
         return -1;
     }
     const double values[] = {w.x1, w.y1, w.z1, w.x2, w.y2, w.z2, w.length, w.radius};
@@ -54,27 +55,61 @@ int checkWire(RunData& rd, const Scatterer& w, const WirePlan& plan) {
     return 0;
 }
 
-// The fields of the array at both ends of a short wire, projected on the
-// wire and weighted by the end's horizontal direction factor.
-struct EndFields {
+// Incidence from the array centroid O onto a point of the wire (a segment
+// midpoint or an end): the incidence cosine along the wire, the sine of the
+// angle to the wire (floored), the horizontal factor s = (cos a ey - sin a ex)
+// / rho and the side sign about the pattern axis.
+struct Incidence {
+    double mu = 0.0;        // cosine between the ray and the wire
+    double sin2Beta = 0.0;  // max(1 - mu^2, floor)
+    double across = 0.0;    // s, horizontal factor across the wire
+    double rho = 0.0;       // horizontal distance, floored at 1e-10
+    double side = 1.0;      // +1 when the ray's horizontal part has v . a >= 0
+};
+
+Incidence incidenceAt(const double o[3], const double p[3], double sinPsi, double cosPsi,
+                      double sinAlpha, double cosAlpha, double axisX, double axisY,
+                      double sin2Floor) {
+    Incidence in;
+    const double ex = p[0] - o[0], ey = p[1] - o[1], ez = p[2] - o[2];
+    in.rho = std::max(kDistanceFloor, std::sqrt(ex * ex + ey * ey));
+    const double r = std::sqrt(in.rho * in.rho + ez * ez);
+    const double sinTheta = ez / r, cosTheta = in.rho / r;
+    const double along = (cosAlpha * ex + sinAlpha * ey) / in.rho;
+    in.across = (cosAlpha * ey - sinAlpha * ex) / in.rho;
+    in.mu = cosTheta * sinPsi * along + sinTheta * cosPsi;
+    in.sin2Beta = std::max(1.0 - in.mu * in.mu, sin2Floor);
+    in.side = ex * axisX + ey * axisY >= 0.0 ? 1.0 : -1.0;
+    return in;
+}
+
+// The currents at both ends of a short wire: the array field at the end,
+// projected on the wire and on the horizontal polarisation across the ray,
+// times the current factor of the end's own incidence.
+struct EndCurrents {
     Complex csb[2];
     Complex sbo[2];
 };
 
-EndFields endFields(const Station& st, int j, const Scatterer& w, double sinPsi, double sinAlpha,
-                    double cosAlpha) {
+EndCurrents endCurrents(const Station& st, int j, const Scatterer& w, double sinPsi,
+                        double cosPsi, double sinAlpha, double cosAlpha, double axisX,
+                        double axisY, double sin2Floor) {
     const AntennaArray& a = st.arrays[j];
-    EndFields e;
+    const double o[3] = {a.centroidX, a.centroidY, a.centroidZ};
+    EndCurrents e;
     const double ends[2][3] = {{w.x1, w.y1, w.z1}, {w.x2, w.y2, w.z2}};
     for (int n = 0; n < 2; ++n) {
         Complex csb[2], sbo[2];
         arrayField(st, j, 'G', ends[n][0], ends[n][1], ends[n][2], csb, sbo);
-        const double ex = ends[n][0] - a.centroidX;
-        const double ey = ends[n][1] - a.centroidY;
+        const Incidence in =
+            incidenceAt(o, ends[n], sinPsi, cosPsi, sinAlpha, cosAlpha, axisX, axisY, sin2Floor);
+        const double ex = ends[n][0] - o[0], ey = ends[n][1] - o[1];
         const double g =
             (ey * cosAlpha - ex * sinAlpha) / std::max(kDistanceFloor, std::sqrt(ex * ex + ey * ey));
-        e.csb[n] = (csb[0] + csb[1]) * (sinPsi * g);
-        e.sbo[n] = (sbo[0] + sbo[1]) * (sinPsi * g);
+        const double weight = -in.side * sinPsi * g;
+        const Complex current = wireCurrentFactor(a.waveNumber, w.radius, in.sin2Beta);
+        e.csb[n] = (csb[0] + csb[1]) * weight * current;
+        e.sbo[n] = (sbo[0] + sbo[1]) * weight * current;
     }
     return e;
 }
@@ -94,24 +129,21 @@ WirePlan planWire(const Station& st, const Scatterer& wire) {
     return plan;
 }
 
-Complex wireEndFactor(double h, double kL, double k, double mu) {
-    const double d = k * std::sin(kL) * (1.0 - mu * mu);
-    if (d == 0.0) {
-        // On the axis numerator and denominator vanish together; take the
-        // limit of their ratio (first derivatives in mu).
-        const double sc = std::sin(h) * std::cos(h);
-        const double sHalf = std::sin(kL / 2.0), cHalf = std::cos(kL / 2.0);
-        const double den = k * std::sin(kL);
-        const double re = -sHalf * (h + sc) / den;
-        const double im = (mu > 0.0 ? -1.0 : 1.0) * cHalf * (sc - h) / den;
-        return Complex(re, im);
-    }
-    const double cmu = std::cos(h * mu), smu = std::sin(h * mu);
-    const double cp = std::cos(h + kL / 2.0), sp = std::sin(h + kL / 2.0);
-    const double cm = std::cos(kL / 2.0 - h), sm = std::sin(kL / 2.0 - h);
-    const double re = cmu * (cp - cm) + smu * mu * (sp + sm);
-    const double im = cmu * mu * (sp - sm) - smu * (cp + cm);
-    return Complex(re / d, im / d);
+Complex wireCurrentFactor(double k, double radius, double sin2Beta) {
+    const double x = k * radius * std::sqrt(sin2Beta);
+    if (x == 0.0) return Complex(0.0, 0.0);
+    const Complex hankel = hankelFirstKindZero(x);
+    // A radius so small that Y0 overflows: the current's limit is 0.
+    if (!finiteValue(hankel)) return Complex(0.0, 0.0);
+    return Complex(0.0, 1.0) / (kPi * sin2Beta * hankel);
+}
+
+EndWaves wireEndWaves(double k, double delta, double d1, double d2, double mu) {
+    const double h = k * delta / 2.0;
+    EndWaves w;
+    w.end[0] = -delta * unitPhasor(k * d1) * sinc(h * (1.0 - mu));
+    w.end[1] = -delta * unitPhasor(k * d2) * sinc(h * (1.0 + mu));
+    return w;
 }
 
 WireArrayFrame wireArrayFrame(const Station& st, const Scatterer& wire, const WirePlan& plan, int j) {
@@ -119,9 +151,10 @@ WireArrayFrame wireArrayFrame(const Station& st, const Scatterer& wire, const Wi
     WireArrayFrame f;
     f.j = j;
     f.k = a.waveNumber;
-    f.kL = f.k * wire.length;
-    f.h = f.k * plan.segmentLength / 2.0;
+    f.length = wire.length;
+    f.radius = wire.radius;
     f.delta = plan.segmentLength;
+    f.h = f.k * f.delta / 2.0;
     f.longWire = plan.longWire;
     f.sinPsi = std::sin(wire.tilt);
     f.cosPsi = std::cos(wire.tilt);
@@ -131,8 +164,14 @@ WireArrayFrame wireArrayFrame(const Station& st, const Scatterer& wire, const Wi
     f.source[0] = a.centroidX;
     f.source[1] = a.centroidY;
     f.source[2] = a.centroidZ;
+    f.axisX = std::cos(a.pattern.patternAxis);
+    f.axisY = std::sin(a.pattern.patternAxis);
+    // A ray along the wire: the forced current grows over the wire's
+    // length only, as the infinite wire's at sin^2 b = 2 / (k L).
+    f.sin2Floor = std::min(1.0, 2.0 / (f.k * f.length));
     if (!plan.longWire) {
-        const EndFields e = endFields(st, j, wire, f.sinPsi, f.sinAlpha, f.cosAlpha);
+        const EndCurrents e = endCurrents(st, j, wire, f.sinPsi, f.cosPsi, f.sinAlpha, f.cosAlpha,
+                                          f.axisX, f.axisY, f.sin2Floor);
         for (int n = 0; n < 2; ++n) {
             f.endCsb[n] = e.csb[n];
             f.endSbo[n] = e.sbo[n];
@@ -147,71 +186,68 @@ WireSegment wireSegment(const Station& st, const Scatterer& wire, const WireArra
     g.m[0] = wire.x1 + (s + 0.5) * (wire.x2 - wire.x1) / segments;
     g.m[1] = wire.y1 + (s + 0.5) * (wire.y2 - wire.y1) / segments;
     g.m[2] = wire.z1 + (s + 0.5) * (wire.z2 - wire.z1) / segments;
+    g.d1 = (s + 0.5) * f.delta;
+    g.d2 = f.length - g.d1;
 
-    // Incidence from the array centroid.
-    const double ex = g.m[0] - f.source[0], ey = g.m[1] - f.source[1], ez = g.m[2] - f.source[2];
-    const double rhoI = std::max(kDistanceFloor, std::sqrt(ex * ex + ey * ey));
-    const double rI = std::sqrt(rhoI * rhoI + ez * ez);
-    const double sinThetaI = ez / rI, cosThetaI = rhoI / rI;
-    const double cI = (f.cosAlpha * ex + f.sinAlpha * ey) / rhoI;
-    const double sI = (f.cosAlpha * ey - f.sinAlpha * ex) / rhoI;
-    g.muI = cosThetaI * f.sinPsi * cI + sinThetaI * f.cosPsi;
-
+    const Incidence in = incidenceAt(f.source, g.m, f.sinPsi, f.cosPsi, f.sinAlpha, f.cosAlpha,
+                                     f.axisX, f.axisY, f.sin2Floor);
+    g.muI = in.mu;
     Complex csb[2], sbo[2];
     arrayField(st, f.j, 'G', g.m[0], g.m[1], g.m[2], csb, sbo);
-    const double along = f.sinPsi * sI;
+    const double along = -in.side * f.sinPsi * in.across;
     g.csbDirect = csb[0] * along;
     g.csbImage = csb[1] * along;
     g.sboDirect = sbo[0] * along;
     g.sboImage = sbo[1] * along;
-
-    // Induced current factor.
-    g.current = Complex(0.0, 0.0);
-    if (cosThetaI * sI != 0.0) {
-        const Complex hankel = hankelSecondKindZero(f.k * wire.radius * cosThetaI * sI);
-        // A vanishing argument makes H infinite: the current's limit is 0.
-        if (finiteValue(hankel)) g.current = Complex(0.0, 1.0) / (kPi * hankel);
-    }
-    g.imageShift = 2.0 * f.source[2] * f.cosPsi / rhoI;
+    g.current = wireCurrentFactor(f.k, f.radius, in.sin2Beta);
+    g.imageShift = 2.0 * f.source[2] * f.cosPsi / in.rho;
     return g;
 }
 
 void addWireSegments(const Station& st, const WireArrayFrame& f, std::span<const WireSegment> segments,
                      std::span<const ObservationPoint> points, std::span<FieldRecord> records) {
+    const double k = f.k, delta = f.delta, h = f.h;
+    const double sinPsi = f.sinPsi, cosPsi = f.cosPsi, sinAlpha = f.sinAlpha, cosAlpha = f.cosAlpha;
     for (size_t i = 0; i < points.size(); ++i) {
         const ObservationPoint& pt = points[i];
         FieldRecord& record = records[i];
         const double observer[3] = {pt.x, pt.y, pt.z};
         const double velocity[3] = {pt.vx, pt.vy, pt.vz};
         for (const WireSegment& g : segments) {
-            const double dx = pt.x - g.m[0], dy = pt.y - g.m[1], dz = pt.z - g.m[2];
+            const double* m = g.m;
+            const double dx = pt.x - m[0], dy = pt.y - m[1], dz = pt.z - m[2];
             // A point on the segment's midpoint has no direction from it:
             // the segment adds nothing there.
             if (dx == 0.0 && dy == 0.0 && dz == 0.0) continue;
             const double rhoS = std::max(kDistanceFloor, std::sqrt(dx * dx + dy * dy));
             const double rS = std::sqrt(rhoS * rhoS + dz * dz);
             const double sinThetaS = dz / rS, cosThetaS = rhoS / rS;
-            const double cS = (f.cosAlpha * dx + f.sinAlpha * dy) / rhoS;
-            const double sS = (f.sinAlpha * dx - f.cosAlpha * dy) / rhoS;
-            const double muS = cosThetaS * f.sinPsi * cS + sinThetaS * f.cosPsi;
+            const double cS = (cosAlpha * dx + sinAlpha * dy) / rhoS;
+            const double sS = (sinAlpha * dx - cosAlpha * dy) / rhoS;
+            const double muS = cosThetaS * sinPsi * cS + sinThetaS * cosPsi;
+            const double sideS = dx * f.axisX + dy * f.axisY >= 0.0 ? 1.0 : -1.0;
+            // Path from the ground image of M; R's^2 - Rs^2 = (zP + zM)^2 - dz^2
+            // keeps the path difference exact for distant observers.
+            const double up = pt.z + m[2];
+            const double rImage = std::sqrt(rhoS * rhoS + up * up);
+            const double pathDifference = (up * up - dz * dz) / (rImage + rS);
 
-            const double s1 = f.delta * sinc(f.h * (g.muI - muS));
-            const double s2 = f.delta * sinc(f.h * (g.muI - muS + g.imageShift));
-            Complex sumC = s1 * g.csbDirect + s2 * g.csbImage;
-            Complex sumS = s1 * g.sboDirect + s2 * g.sboImage;
+            const double s1 = delta * sinc(h * (g.muI - muS));
+            const double s2 = delta * sinc(h * (g.muI - muS + g.imageShift));
+            Complex sumC = g.current * (s1 * g.csbDirect + s2 * g.csbImage);
+            Complex sumS = g.current * (s1 * g.sboDirect + s2 * g.sboImage);
             if (!f.longWire) {
-                const Complex t = wireEndFactor(f.h, f.kL, f.k, muS);
-                sumC += f.endCsb[0] * std::conj(t) + f.endCsb[1] * t;
-                sumS += f.endSbo[0] * std::conj(t) + f.endSbo[1] * t;
+                const EndWaves e = wireEndWaves(k, delta, g.d1, g.d2, muS);
+                sumC += f.endCsb[0] * e.end[0] + f.endCsb[1] * e.end[1];
+                sumS += f.endSbo[0] * e.end[0] + f.endSbo[1] * e.end[1];
             }
-            const Complex fr = (f.sinPsi * sS) * std::exp(Complex(0.0, f.k * rS)) / rS;
-            const double x = f.k * g.m[2] * sinThetaS;
-            const Complex ground = Complex(0.0, 2.0 * std::sin(x)) * unitPhasor(-x);
-            const Complex gg = g.current * fr * ground;
+            const Complex fr = (sideS * sinPsi * sS) * std::exp(Complex(0.0, k * rS)) / rS;
+            const Complex ground = 1.0 - (rS / rImage) * unitPhasor(k * pathDifference);
+            const Complex gg = fr * ground;
             const Complex csbScat = f.sign * (sumC * gg);
             const Complex sboScat = f.sign * (sumS * gg);
 
-            const DopplerFactors d = dopplerFilterFactors(f.source, g.m, observer, velocity, f.k);
+            const DopplerFactors d = dopplerFilterFactors(f.source, m, observer, velocity, k);
             // Only coordinates near the limits of the number range (squared
             // distances overflowing) can make a value not finite; such a
             // contribution is left out.

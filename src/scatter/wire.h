@@ -23,44 +23,60 @@ struct WirePlan {
 };
 WirePlan planWire(const Station& st, const Scatterer& wire);
 
-// End-term factor T of a short wire for the scattering cosine mu, with
-// h = k * segmentLength / 2 and kL = k * length. Along the wire's own axis
-// (mu = +-1) the value is the finite limit of the expression.
-Complex wireEndFactor(double h, double kL, double k, double mu);
+// Current factor of an infinite thin wire of radius a (feet) lit at an
+// angle beta to its axis: j / (pi sin^2(beta) H0(1)(k a sin beta)), with
+// sin^2(beta) already floored by the caller. 0 for a radius of 0.
+Complex wireCurrentFactor(double k, double radius, double sin2Beta);
 
-// What one array's pass over a wire shares: the wave numbers, the wire's
-// direction, the array centroid (the source) and a short wire's end fields.
+// The two free current waves that short-wire ends launch, radiated by one
+// segment of length delta at distances d1, d2 from ends 1 and 2 towards a
+// direction of scattering cosine mu (along the wire from end 1 to end 2):
+// the field of the segment is end[0] * I1 + end[1] * I2 for end currents
+// I1, I2 (the end currents already carry the sign that cancels the forced
+// current). end[0] = -delta exp(j k d1) sinc(h (1 - mu)),
+// end[1] = -delta exp(j k d2) sinc(h (1 + mu)), h = k delta / 2.
+struct EndWaves {
+    Complex end[2];
+};
+EndWaves wireEndWaves(double k, double delta, double d1, double d2, double mu);
+
+// What one array's passes over a wire share: the wave number, the wire's
+// direction, the array centroid O (the source), the pattern axis and a
+// short wire's end currents.
 struct WireArrayFrame {
     int j = 0;
-    double k = 0, kL = 0, h = 0;   // k, k L, k * segmentLength / 2
-    double delta = 0;              // segment length, feet
+    double k = 0, h = 0;           // wave number (rad/ft), k * segmentLength / 2
+    double length = 0, radius = 0, delta = 0;  // wire length, radius, segment length, feet
     bool longWire = false;
     double sinPsi = 0, cosPsi = 0, sinAlpha = 0, cosAlpha = 0;
     double sign = 1.0;             // -1 for contributionCode 1
     double source[3] = {};         // array centroid O, feet
-    Complex endCsb[2], endSbo[2];  // short wire: end fields times sin(psi) g_e
+    double axisX = 1, axisY = 0;   // pattern axis unit vector a
+    double sin2Floor = 1;          // min(1, 2 / (k L))
+    Complex endCsb[2], endSbo[2];  // short wire: the end currents
 };
 WireArrayFrame wireArrayFrame(const Station& st, const Scatterer& wire, const WirePlan& plan, int j);
 
 // Everything of segment s that does not depend on the observer.
 struct WireSegment {
     double m[3] = {};              // midpoint M, feet
-    double muI = 0;                // incidence cosine
-    Complex csbDirect, csbImage, sboDirect, sboImage;  // incident fields along the wire
-    Complex current;               // j / (pi H(k a cos(theta_i) s_i)), 0 where H is infinite
+    double d1 = 0, d2 = 0;         // distances of M from ends 1 and 2, feet
+    double muI = 0;                // incidence cosine along the wire
+    Complex csbDirect, csbImage, sboDirect, sboImage;  // incident fields, -sigma_i sin(psi) s_i E
+    Complex current;               // B = j / (pi sin^2 b H0(1)(k a sin b))
     double imageShift = 0;         // 2 Oz cos(psi) / rho_i
 };
 WireSegment wireSegment(const Station& st, const Scatterer& wire, const WireArrayFrame& f,
                         double segments, int32_t s);
 
-// The wire kernel: for each point P (velocity V) and each segment in order,
-// with (dx, dy, dz) = P - M, rho_s = max(1e-10, |(dx, dy)|), R_s, the
-// scattering cosine mu_s:
-//   S1 = delta sinc(h (mu_i - mu_s)), S2 = delta sinc(h (mu_i - mu_s + shift))
-//   sums = S1 direct + S2 image (+ short-wire end terms with T(mu_s))
-//   G = current * sin(psi) s_s exp(j k R_s) / R_s * 2j sin(x) exp(-jx), x = k z_M sin(theta_s)
-//   scattered = sign * sums * G, accumulated with the Doppler factors of (O, M, P, V).
-// Fields relative to the feed currents, lengths in feet.
+// The wire kernel, per observation point P (velocity V) and segment (in
+// order), lengths in feet, fields in the array field's units:
+//   S1 = D sinc(h (mu_i - mu_s)), S2 = D sinc(h (mu_i - mu_s + 2 Oz cos psi / rho_i)),
+//   sum = B (S1 Ed + S2 Ei) + end waves of the end currents (short wires),
+//   G = sigma_s sin(psi) s_s exp(j k Rs) / Rs * (1 - (Rs / R's) exp(j k (R's - Rs))),
+//   with R's the path from M's ground image to P; field = sign * sum * G,
+//   accumulated with the Doppler filter factors of (O, M, P, V).
+//   sigma(v) = +1 when v . a >= 0, else -1.
 void addWireSegments(const Station& st, const WireArrayFrame& f, std::span<const WireSegment> segments,
                      std::span<const ObservationPoint> points, std::span<FieldRecord> records);
 
