@@ -1,6 +1,7 @@
 #include "interface/driver.h"
 
 #include <cstring>
+#include <memory>
 #include <new>
 
 #include "input/lines.h"
@@ -153,12 +154,19 @@ void runCalculation(RunData& rd) {
 
     // The run's worker threads, started once for all its computations; the
     // low 8 bits of the start option cap their number.
-    WorkerPool pool(WorkerPool::threadsFor(rd.startOption));
-    struct PoolInUse {
+    // They end before the final run state is published, so that a host
+    // starting the next run never meets this run's threads.
+    struct PoolOfRun {
         RunData& rd;
-        ~PoolInUse() { rd.workers = nullptr; }
-    } inUse{rd};
-    rd.workers = &pool;
+        std::unique_ptr<WorkerPool> pool;
+        void end() {
+            if (!pool) return;  // already ended (nothing of the run may be touched after)
+            rd.workers = nullptr;
+            pool.reset();
+        }
+        ~PoolOfRun() { end(); }
+    } threads{rd, std::make_unique<WorkerPool>(WorkerPool::threadsFor(rd.startOption))};
+    rd.workers = threads.pool.get();
 
     rd.farFieldDistance = 0.0;
     rd.arrays[0].elementCount = 0;
@@ -220,6 +228,7 @@ void runCalculation(RunData& rd) {
     rd.commandFile = nullptr;
     std::fclose(log);
     rd.messageLog = nullptr;
+    threads.end();
     rd.progressPercent.store(100);
     int32_t finalState = kFinished;
     if (status != 0) finalState = rd.stopRequested.load() ? kInterrupted : kFailed;
