@@ -2,7 +2,7 @@
 # The heavy end-to-end run (HEAVY.dat: two-frequency localizer in near-field
 # mode, 3000-point approach, two large buildings, four wires, a taxiing
 # aircraft) timed side by side with the same run of an older build.
-#   bench/heavy/run.sh [BASE_COMMIT]     (default cc75116, the single-threaded engine)
+#   [BASE_TREE=DIR] bench/heavy/run.sh [BASE_COMMIT]   (default cc75116, the single-threaded engine)
 # Builds BASE_COMMIT in /tmp/ilscalc-base (a git worktree) and this tree in
 # build/, runs both, compares the field files, prints wall times and peak
 # memory (/usr/bin/time -v). Run on an otherwise idle machine.
@@ -10,7 +10,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 base_commit=${1:-cc75116}
-base=/tmp/ilscalc-base
+base=${BASE_TREE:-/tmp/ilscalc-base}  # an existing checkout of BASE_COMMIT may be named
 [ -d "$base" ] || git -C "$root" worktree add "$base" "$base_commit" >/dev/null
 for tree in "$base" "$root"; do
   cmake -S "$tree" -B "$tree/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
