@@ -44,7 +44,10 @@ extern "C" {
  * Starts a calculation of runName (without extension) read from
  * projectDirectory/runName.dat, writing into scratchBase/scratch/.
  * An empty scratchBase means "scratch/" below the current directory.
- * option is accepted and ignored.
+ * option: the low 8 bits, when non-zero, cap the number of threads the
+ * calculation uses (1 computes on the worker thread alone); 0 uses every
+ * hardware thread. The other bits are ignored. The results do not depend on
+ * the thread count: the field file is the same byte for byte.
  * Returns 0 started; 1 a run is already running (nothing changed);
  * 2 the command file cannot be opened; 3 the message log or the field file
  * cannot be opened; 4 the project directory cannot be entered;

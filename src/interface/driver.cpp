@@ -1,14 +1,17 @@
 #include "interface/driver.h"
 
 #include <cstring>
+#include <memory>
 #include <new>
 
 #include "input/lines.h"
 #include "input/messages.h"
 #include "input/scan.h"
+#include "interface/test_control.h"
 #include "path/field_run.h"
 #include "path/flight_profile.h"
 #include "path/run_tables.h"
+#include "path/worker_pool.h"
 #include "scatter/moving_plate.h"
 #include "scatter/plate.h"
 #include "scatter/scatterer_reader.h"
@@ -149,6 +152,22 @@ void runCalculation(RunData& rd) {
     FILE* const cmd = rd.commandFile;
     FILE* const log = rd.messageLog;
 
+    // The run's worker threads, started once for all its computations; the
+    // low 8 bits of the start option cap their number.
+    // They end before the final run state is published, so that a host
+    // starting the next run never meets this run's threads.
+    struct PoolOfRun {
+        RunData& rd;
+        std::unique_ptr<WorkerPool> pool;
+        void end() {
+            if (!pool) return;  // already ended (nothing of the run may be touched after)
+            rd.workers = nullptr;
+            pool.reset();
+        }
+        ~PoolOfRun() { end(); }
+    } threads{rd, std::make_unique<WorkerPool>(WorkerPool::threadsFor(rd.startOption))};
+    rd.workers = threads.pool.get();
+
     rd.farFieldDistance = 0.0;
     rd.arrays[0].elementCount = 0;
     rd.arrays[1].elementCount = 0;
@@ -195,7 +214,7 @@ void runCalculation(RunData& rd) {
             logMessage(log, "ERROR! Not enough memory for %s command.\n", word);
             status = -1;
         }
-        if (rd.afterCommand != nullptr) rd.afterCommand(rd, word);
+        if (testControl().afterCommand != nullptr) testControl().afterCommand(rd, word);
         if (status != 0 || ended) break;
     }
 
@@ -209,6 +228,7 @@ void runCalculation(RunData& rd) {
     rd.commandFile = nullptr;
     std::fclose(log);
     rd.messageLog = nullptr;
+    threads.end();
     rd.progressPercent.store(100);
     int32_t finalState = kFinished;
     if (status != 0) finalState = rd.stopRequested.load() ? kInterrupted : kFailed;

@@ -6,6 +6,7 @@
 #include "ilscalc/ilscalc.h"
 #include "interface/driver.h"
 #include "interface/run_data.h"
+#include "interface/test_control.h"
 #include "input/lines.h"
 #include "input/messages.h"
 #include "path/run_tables.h"
@@ -17,6 +18,11 @@ namespace ils {
 RunData& runData() {
     static RunData data;
     return data;
+}
+
+TestControl& testControl() {
+    static TestControl control;
+    return control;
 }
 
 namespace {
@@ -100,7 +106,7 @@ int32_t startRun(const char* runName, const char* projectDirectory, const char* 
     rd.stopRequested.store(false);
     rd.progressPercent.store(0);
     rd.runState.store(kRunning);
-    if (rd.failWorkerStart || !platform::startDetachedThread(worker)) {
+    if (testControl().failWorkerStart || !platform::startDetachedThread(worker)) {
         std::fclose(log);
         std::fclose(command);
         std::fclose(field);

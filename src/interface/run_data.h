@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "interface/types.h"
+#include "path/table_store.h"
 
 namespace ils {
 
@@ -77,15 +78,7 @@ struct Scatterer {
     bool materialDefined = false;  // an SP with a valid material code has been read
 };
 
-// A table of the run: in memory when `inMemory`, else in the scratch file `path`.
-template <typename Entry>
-struct RunTable {
-    bool held = false;       // created by this run (memory or file)
-    bool inMemory = false;
-    std::vector<Entry> entries;
-    char path[kLineSize] = {};
-    FILE* writer = nullptr;  // open while the creating command writes the file
-};
+class WorkerPool;
 
 struct RunData {
     // ---- shared with the host's threads ----
@@ -116,10 +109,9 @@ struct RunData {
     int32_t pointCount = 0;
     double meanTimeStep = 0.0;
     double speedRatio = 0.0;
-    RunTable<ObservationPoint> pointTable;
-    RunTable<FieldRecord> fieldTable;
-    char fieldPassPath[kLineSize] = {};  // "fields1.tmp"
-    RunTable<MovingPosition> movingTable;
+    TableStore<ObservationPoint> pointTable;  // "flight.tmp" in the file storage
+    TableStore<FieldRecord> fieldTable;       // "fields.tmp", passes through "fields1.tmp"
+    TableStore<MovingPosition> movingTable;   // "dynscat.tmp"
     double plateMotionCentreX = 0.0, plateMotionCentreY = 0.0;
 
     // ---- pseudo-random generator and gaussianRandom's kept value ----
@@ -127,13 +119,10 @@ struct RunData {
     bool gaussianKept = false;
     double gaussianValue = 0.0;
 
-    // ---- test switches (never set by the exports) ----
-    bool forceFileStorage = false;  // tables go to scratch files as if memory ran short
-    // Called on the worker thread after each command has been carried out
-    // (before the status is examined), so tests can watch the progress or
-    // hold the run at a command boundary.
-    void (*afterCommand)(RunData& rd, const char* word) = nullptr;
-    bool failWorkerStart = false;  // ILSCalc_Start acts as if no thread could be started
+    // ---- engine ----
+    // The worker threads of the run in progress (the driver starts them);
+    // without a pool the computations run on the calling thread alone.
+    WorkerPool* workers = nullptr;
 };
 
 // The library's one instance.

@@ -41,10 +41,10 @@ double patternValue(const ElementPattern& pattern, double phi, double eps) {
     }
 }
 
-void arrayField(const RunData& rd, int j, char groundOption, double x, double y, double z,
+void arrayField(const Station& st, int j, char groundOption, double x, double y, double z,
                 Complex csb[2], Complex sbo[2]) {
     csb[0] = csb[1] = sbo[0] = sbo[1] = Complex(0.0, 0.0);
-    const AntennaArray& a = rd.arrays[j];
+    const AntennaArray& a = st.arrays[j];
     if (a.elementCount <= 0) return;
     const int passes = groundOption == 'G' ? 2 : 1;
     for (int pass = 0; pass < passes; ++pass) {
@@ -77,11 +77,11 @@ void arrayField(const RunData& rd, int j, char groundOption, double x, double y,
     }
 }
 
-void accumulateField(const RunData& rd, int j, Complex csb, Complex sbo, double f90,
+void accumulateField(const Station& st, int j, Complex csb, Complex sbo, double f90,
                      double f150, double f60, double f0, FieldRecord& record) {
     if (j == 1) {
-        csb *= rd.system.captureWeight;
-        sbo *= rd.system.captureWeight;
+        csb *= st.system.captureWeight;
+        sbo *= st.system.captureWeight;
     }
     record.slot[j] += csb;
     record.slot[2 + 2 * j] += f0 * (csb - sbo);

@@ -10,7 +10,7 @@
 // Slots 12..14 hold multipath magnitudes (storeMultipathMagnitudes).
 #pragma once
 
-#include "interface/run_data.h"
+#include "path/station.h"
 
 namespace ils {
 
@@ -19,14 +19,14 @@ namespace ils {
 // 'G', else zero. Each element adds current * exp(+j k R) / R; an element at
 // R = 0 adds nothing. The sums are weighted by the pattern seen from the
 // array centroid.
-void arrayField(const RunData& rd, int j, char groundOption, double x, double y, double z,
+void arrayField(const Station& st, int j, char groundOption, double x, double y, double z,
                 Complex csb[2], Complex sbo[2]);
 
 // Element pattern of array j at relative azimuth phi and elevation eps (radians).
 double patternValue(const ElementPattern& pattern, double phi, double eps);
 
 // Adds CSB and SBO of array j into the record with the slot rule above.
-void accumulateField(const RunData& rd, int j, Complex csb, Complex sbo, double f90,
+void accumulateField(const Station& st, int j, Complex csb, Complex sbo, double f90,
                      double f150, double f60, double f0, FieldRecord& record);
 
 }  // namespace ils

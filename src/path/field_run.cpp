@@ -1,9 +1,12 @@
 #include "path/field_run.h"
 
 #include <cstdint>
+#include <span>
+#include <vector>
 
 #include "input/messages.h"
 #include "path/direct_field.h"
+#include "path/field_pass.h"
 #include "path/run_tables.h"
 
 namespace ils {
@@ -47,14 +50,20 @@ void scatteredMagnitudes(const FieldRecord& r, int j, double& csb, double& sbo) 
 
 }  // namespace
 
-FieldRecord directFieldRecord(const RunData& rd, double x, double y, double z) {
+FieldRecord directFieldRecord(const Station& st, double x, double y, double z) {
     FieldRecord record{};
-    for (int j = 0; j < radiatingArrays(rd); ++j) {
+    for (int j = 0; j < st.arrayCount(); ++j) {
         Complex csb[2], sbo[2];
-        arrayField(rd, j, rd.system.groundPlaneCode, x, y, z, csb, sbo);
-        accumulateField(rd, j, csb[0] + csb[1], sbo[0] + sbo[1], 0.0, 0.0, 0.0, 1.0, record);
+        arrayField(st, j, st.system.groundPlaneCode, x, y, z, csb, sbo);
+        accumulateField(st, j, csb[0] + csb[1], sbo[0] + sbo[1], 0.0, 0.0, 0.0, 1.0, record);
     }
     return record;
+}
+
+void directFieldRecords(const Station& st, std::span<const ObservationPoint> points,
+                        std::span<FieldRecord> out) {
+    for (size_t i = 0; i < points.size(); ++i)
+        out[i] = directFieldRecord(st, points[i].x, points[i].y, points[i].z);
 }
 
 int runFieldRun(RunData& rd, FILE* fieldFile) {
@@ -69,34 +78,44 @@ int runFieldRun(RunData& rd, FILE* fieldFile) {
     out.put(&rd.speedRatio, sizeof rd.speedRatio);
     logTableHeader(rd);
 
-    PointCursor points;
-    FieldReader fields;
-    int status = openPoints(rd, points);
-    if (status == 0) status = openFieldReader(rd, fields);
+    const Station st(rd);
+    TableStore<ObservationPoint>::Reader points;
+    TableStore<FieldRecord>::Reader fields;
+    int status = points.open(rd.pointTable, rd.messageLog);
+    if (status == 0) status = fields.open(rd.fieldTable, rd.messageLog);
     const int arrays = radiatingArrays(rd);
-    for (int32_t i = 0; i < rd.pointCount && status == 0 && out.ok; ++i) {
-        ObservationPoint p;
-        FieldRecord scattered;
-        if (nextPoint(rd, points, p) != 0 || nextFieldRecord(rd, fields, scattered) != 0) {
+    const int32_t block = blockPoints();
+    std::vector<FieldRecord> direct;
+    for (int32_t done = 0; done < rd.pointCount && status == 0 && out.ok;) {
+        const std::span<const ObservationPoint> p = points.next(block);
+        const std::span<const FieldRecord> scattered = fields.next(static_cast<int32_t>(p.size()));
+        if (p.empty() || scattered.size() != p.size()) {
             status = -1;
             break;
         }
-        const double position[3] = {p.x, p.y, p.z};
-        const FieldRecord direct = directFieldRecord(rd, p.x, p.y, p.z);
-        out.put(position, sizeof position);
-        out.put(&scattered, sizeof scattered);
-        out.put(&direct, sizeof direct);
+        // The direct fields of the block at once, across the threads.
+        direct.resize(p.size());
+        parallelFor(rd.workers, static_cast<int32_t>(p.size()), kPassChunkPoints,
+                    [&](int32_t begin, int32_t end, int) {
+                        const size_t b = static_cast<size_t>(begin), n = static_cast<size_t>(end - begin);
+                        directFieldRecords(st, p.subspan(b, n), std::span<FieldRecord>(direct).subspan(b, n));
+                    });
+        for (size_t i = 0; i < p.size(); ++i) {
+            const double position[3] = {p[i].x, p[i].y, p[i].z};
+            out.put(position, sizeof position);
+            out.put(&scattered[i], sizeof scattered[i]);
+            out.put(&direct[i], sizeof direct[i]);
 
-        logMessage(rd.messageLog, "%10.2f %10.2f %10.2f", p.x, p.y, p.z);
-        for (int j = 0; j < arrays; ++j) {
-            double csb = 0.0, sbo = 0.0;
-            scatteredMagnitudes(scattered, j, csb, sbo);
-            logMessage(rd.messageLog, " %10.4e %10.4e", csb, sbo);
+            logMessage(rd.messageLog, "%10.2f %10.2f %10.2f", p[i].x, p[i].y, p[i].z);
+            for (int j = 0; j < arrays; ++j) {
+                double csb = 0.0, sbo = 0.0;
+                scatteredMagnitudes(scattered[i], j, csb, sbo);
+                logMessage(rd.messageLog, " %10.4e %10.4e", csb, sbo);
+            }
+            logMessage(rd.messageLog, "\n");
         }
-        logMessage(rd.messageLog, "\n");
+        done += static_cast<int32_t>(p.size());
     }
-    closePoints(points);
-    closeFieldReader(fields);
 
     if (std::fflush(fieldFile) != 0) out.ok = false;
     if (std::fclose(fieldFile) != 0) out.ok = false;

@@ -3,7 +3,10 @@
 
 #include <cstdio>
 
+#include <span>
+
 #include "interface/run_data.h"
+#include "path/station.h"
 
 namespace ils {
 
@@ -14,6 +17,12 @@ int runFieldRun(RunData& rd, FILE* fieldFile);
 // The direct FieldRecord at (x, y, z): one accumulation per radiating array
 // (the clearance array only in a two-frequency system) of the array field
 // plus its ground image under the system's ground option, with f0 = 1.
-FieldRecord directFieldRecord(const RunData& rd, double x, double y, double z);
+FieldRecord directFieldRecord(const Station& st, double x, double y, double z);
+
+// The direct-field kernel: out[i] = the direct FieldRecord of points[i]
+// (CSB and SBO of each array, exp(+j k R) / R per element with the pattern
+// and the optional ground image, relative to the feed currents).
+void directFieldRecords(const Station& st, std::span<const ObservationPoint> points,
+                        std::span<FieldRecord> out);
 
 }  // namespace ils

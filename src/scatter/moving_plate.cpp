@@ -4,13 +4,14 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <new>
+#include <vector>
 
 #include "input/lines.h"
 #include "input/messages.h"
 #include "input/scan.h"
+#include "interface/test_control.h"
 #include "path/direct_field.h"
-#include "path/run_tables.h"
+#include "path/field_pass.h"
 #include "scatter/plate_patch.h"
 
 namespace ils {
@@ -48,8 +49,8 @@ int32_t readCount(FILE* motion) {
 
 // Writes entries in order, to memory or appended to "dynscat.tmp".
 struct EntryWriter {
-    RunTable<MovingPosition>* table = nullptr;
-    FILE* file = nullptr;
+    TableStore<MovingPosition>* table = nullptr;
+    FILE* log = nullptr;
     int32_t next = 0;
     bool failed = false;
 
@@ -63,47 +64,15 @@ struct EntryWriter {
         for (double* v : values) {
             if (!std::isfinite(*v)) *v = 0.0;
         }
-        if (table->inMemory) {
-            table->entries[static_cast<size_t>(next)] = e;
-        } else if (!failed && std::fwrite(&e, sizeof e, 1, file) != 1) {
-            failed = true;
-        }
+        if (!failed && table->append(e, nullptr) != 0) failed = true;
         ++next;
     }
 };
 
 // Allocates the table for n entries in memory, or opens "dynscat.tmp".
-int createMovingTable(RunData& rd, int32_t n, FILE*& file) {
-    RunTable<MovingPosition>& t = rd.movingTable;
-    if (t.held && !t.inMemory && t.path[0] != '\0') std::remove(t.path);
-    t.entries.clear();
-    t.entries.shrink_to_fit();
-    t.held = true;
-    t.inMemory = false;
-    t.path[0] = '\0';
-    if (!rd.forceFileStorage) {
-        try {
-            t.entries.assign(static_cast<size_t>(n), MovingPosition{});
-            t.inMemory = true;
-            return 0;
-        } catch (const std::bad_alloc&) {
-            t.entries.clear();
-        } catch (const std::length_error&) {
-            t.entries.clear();
-        }
-    }
-    if (formatPath(t.path, "%s%s", rd.scratchDirectory, "dynscat.tmp") < 0) {
-        logMessage(rd.messageLog, "ERROR! Scratch file path too long: %s%s\n", rd.scratchDirectory,
-                   "dynscat.tmp");
-        t.path[0] = '\0';
-        return -1;
-    }
-    file = std::fopen(t.path, "wb");
-    if (file == nullptr) {
-        logMessage(rd.messageLog, "ERROR! Cannot write scratch file %s\n", t.path);
-        return -1;
-    }
-    return 0;
+int createMovingTable(RunData& rd, int32_t n) {
+    return rd.movingTable.create(n, rd.scratchDirectory, "dynscat.tmp", nullptr,
+                                 testControl().forceFileStorage, true, rd.messageLog);
 }
 
 // Builds the table from the waypoints: each leg is travelled at its start
@@ -212,48 +181,12 @@ void findPlateMotionCentre(RunData& rd) {
     }
 }
 
-// Sequential reader of the moving-scatterer table.
-struct MovingCursor {
-    FILE* file = nullptr;
-    int32_t index = 0;
-};
-
-int openMoving(RunData& rd, MovingCursor& c) {
-    const RunTable<MovingPosition>& t = rd.movingTable;
-    if (!t.held || t.inMemory) return 0;
-    c.file = std::fopen(t.path, "rb");
-    if (c.file == nullptr) {
-        logMessage(rd.messageLog, "ERROR! Cannot read scratch file %s\n", t.path);
-        return -1;
-    }
-    return 0;
-}
-
-// Entry i; a point the table does not cover (none made, or a later FP
-// replaced the flight) has the plate at rest at its SP position.
-int nextMoving(RunData& rd, MovingCursor& c, MovingPosition& e) {
-    const RunTable<MovingPosition>& t = rd.movingTable;
-    e = MovingPosition{};
-    const int32_t i = c.index++;
-    if (!t.held) return 0;
-    if (t.inMemory) {
-        if (i < static_cast<int32_t>(t.entries.size())) e = t.entries[static_cast<size_t>(i)];
-        return 0;
-    }
-    if (c.file == nullptr || std::fread(&e, sizeof e, 1, c.file) != 1) {
-        logMessage(rd.messageLog, "ERROR! Cannot read scratch file %s\n", t.path);
-        return -1;
-    }
-    return 0;
-}
-
 // The plate where it is at one point's time: turned about the motion centre,
 // then shifted.
-Scatterer movedPlate(const RunData& rd, const Scatterer& plate, const MovingPosition& e) {
+Scatterer movedPlate(double cx, double cy, const Scatterer& plate, const MovingPosition& e) {
     Scatterer s = plate;
     const double theta = e.rotation;
     if (theta != 0.0) {
-        const double cx = rd.plateMotionCentreX, cy = rd.plateMotionCentreY;
         const double c = std::cos(theta), sn = std::sin(theta);
         const double x1 = s.x1, y1 = s.y1, x2 = s.x2, y2 = s.y2;
         s.x1 = (x1 - cx) * c - (y1 - cy) * sn + cx;
@@ -279,41 +212,6 @@ bool finitePlate(const Scatterer& s) {
     return true;
 }
 
-struct MovingCounts {
-    double total = 0.0;      // (point, patch, source) triples looked at
-    double notFacing = 0.0;  // of them, sources behind the plate
-};
-
-// All contributions of the plate, at its position for this point, into one record.
-void addPlateAtPoint(const RunData& rd, const Scatterer& moved, const ObservationPoint& o,
-                     const double relativeVelocity[3], FieldRecord& record, MovingCounts& counts) {
-    PlateFrame frame;
-    setupPlateFrame(rd, moved, frame);
-    for (int32_t p = 0; p < frame.nr; ++p) {
-        for (int32_t q = 0; q < frame.nc; ++q) {
-            double centre[3];
-            patchCentre(frame, p, q, centre);
-            PatchObserver ob;
-            observePatch(frame, centre, o, ob);
-            if (!observerLit(moved, ob)) continue;  // back side: skipped, not counted
-            for (int j = 0; j < frame.arrayCount; ++j) {
-                counts.total += frame.sourceCount[j];
-                for (int s = 0; s < frame.sourceCount[j]; ++s) {
-                    PatchSource ps;
-                    if (!setupPatchSource(rd, moved, frame, j, s, centre, ps)) {
-                        counts.notFacing += 1.0;
-                        continue;
-                    }
-                    PatchContribution c;
-                    evaluatePatchPoint(ps, ob, o, relativeVelocity, c);
-                    accumulateField(rd, j, c.csb, c.sbo, c.doppler.f90, c.doppler.f150,
-                                    c.doppler.f60, c.doppler.f0, record);
-                }
-            }
-        }
-    }
-}
-
 }  // namespace
 
 int readMovingScatterers(RunData& rd, const char* pathText) {
@@ -329,18 +227,16 @@ int readMovingScatterers(RunData& rd, const char* pathText) {
         logMessage(rd.messageLog, "ERROR! Could not open file %s\n", path);
         return -1;
     }
-    FILE* file = nullptr;
     const int32_t n = rd.pointCount > 0 ? rd.pointCount : 0;
-    if (createMovingTable(rd, n, file) != 0) {
+    if (createMovingTable(rd, n) != 0) {
         std::fclose(motion);
         return -1;
     }
     EntryWriter out;
     out.table = &rd.movingTable;
-    out.file = file;
     fillFromWaypoints(rd, motion, out);
     std::fclose(motion);
-    if (file != nullptr && std::fclose(file) != 0) out.failed = true;
+    if (rd.movingTable.finishAppend(nullptr) != 0) out.failed = true;
     if (out.failed) {
         logMessage(rd.messageLog, "ERROR! Cannot write scratch file %s\n", rd.movingTable.path);
         return -1;
@@ -349,55 +245,66 @@ int readMovingScatterers(RunData& rd, const char* pathText) {
     return 0;
 }
 
-int computeMovingPlate(RunData& rd, const Scatterer& plate, int plateSerial) {
-    const int32_t n = rd.pointCount;
-    const double strideValue = std::trunc(static_cast<double>(n) * rd.scatterCommandCount / 100.0 + 0.5);
-    const int64_t stride = strideValue >= 1.0 ? static_cast<int64_t>(strideValue) : 1;
-    int32_t percents = 0;
-    MovingCounts counts;
-
-    PointCursor points;
-    MovingCursor moving;
-    FieldPass pass;
-    if (openPoints(rd, points) != 0) return -1;
-    if (openMoving(rd, moving) != 0) {
-        closePoints(points);
-        return -1;
-    }
-    auto fail = [&]() {
-        abortFieldPass(pass);
-        closePoints(points);
-        if (moving.file != nullptr) std::fclose(moving.file);
-        return -1;
-    };
-    if (beginFieldPass(rd, pass) != 0) return fail();
-    for (int32_t i = 0; i < n; ++i) {
-        ObservationPoint o;
-        MovingPosition e;
-        FieldRecord* record = nullptr;
-        if (nextPoint(rd, points, o) != 0 || nextMoving(rd, moving, e) != 0 ||
-            (record = fieldPassRecord(rd, pass)) == nullptr)
-            return fail();
-        const Scatterer moved = movedPlate(rd, plate, e);
+void addMovingPlate(const Station& st, const Scatterer& plate, double centreX, double centreY,
+                    const PassBlock& block, MovingCounts& counts) {
+    for (size_t i = 0; i < block.points.size(); ++i) {
+        const ObservationPoint& o = block.points[i];
+        const MovingPosition& e = block.moving[i];
+        const Scatterer moved = movedPlate(centreX, centreY, plate, e);
         // A plate moved out of the number range (offsets near 1e308) adds nothing.
-        if (finitePlate(moved)) {
-            const double relative[3] = {o.vx - e.velocityX, o.vy - e.velocityY,
-                                        o.vz - e.velocityZ};
-            addPlateAtPoint(rd, moved, o, relative, *record, counts);
-        }
-        if (fieldPassStore(rd, pass) != 0) return fail();
-        if ((i + 1) % stride == 0) {
-            ++percents;
-            rd.progressPercent.store(static_cast<int32_t>(percents + rd.progressAccumulator));
+        if (!finitePlate(moved)) continue;
+        const double relative[3] = {o.vx - e.velocityX, o.vy - e.velocityY, o.vz - e.velocityZ};
+        FieldRecord& record = block.records[i];
+        PlateFrame frame;
+        setupPlateFrame(st, moved, frame);
+        double rowStart[3] = {frame.first[0], frame.first[1], frame.first[2]};
+        for (int32_t p = 0; p < frame.nr; ++p, addStep(rowStart, frame.rstep)) {
+            double centre[3] = {rowStart[0], rowStart[1], rowStart[2]};
+            for (int32_t q = 0; q < frame.nc; ++q, addStep(centre, frame.cstep)) {
+                PatchObserver ob;
+                observePatch(frame, centre, o, ob);
+                if (!observerLit(moved, ob)) continue;  // back side: skipped, not counted
+                for (int j = 0; j < frame.arrayCount; ++j) {
+                    counts.total += frame.sourceCount[j];
+                    for (int s = 0; s < frame.sourceCount[j]; ++s) {
+                        PatchSource ps;
+                        if (!setupPatchSource(st, moved, frame, j, s, centre, ps)) {
+                            ++counts.notFacing;
+                            continue;
+                        }
+                        PatchContribution c;
+                        evaluatePatchPoint(ps, ob, o, relative, c);
+                        accumulateField(st, j, c.csb, c.sbo, c.doppler.f90, c.doppler.f150,
+                                        c.doppler.f60, c.doppler.f0, record);
+                    }
+                }
+            }
         }
     }
-    if (endFieldPass(rd, pass) != 0) return fail();
-    closePoints(points);
-    if (moving.file != nullptr) std::fclose(moving.file);
+}
 
-    if (counts.notFacing > 0.0) {
+int computeMovingPlate(RunData& rd, const Scatterer& plate, int plateSerial) {
+    const Station st(rd);
+    const double cx = rd.plateMotionCentreX, cy = rd.plateMotionCentreY;
+    ProgressCounter progress{&rd.progressPercent, rd.progressAccumulator,
+                             boundedStride(static_cast<double>(rd.pointCount) * rd.scatterCommandCount / 100.0)};
+    std::vector<MovingCounts> slots(static_cast<size_t>(passSlots(rd)));
+    const int status = runFieldPass(
+        rd, true,
+        [&](const PassBlock& b, int slot) {
+            addMovingPlate(st, plate, cx, cy, b, slots[static_cast<size_t>(slot)]);
+        },
+        [&](int32_t points) { progress.add(points); });
+    if (status != 0) return -1;
+
+    MovingCounts counts;
+    for (const MovingCounts& c : slots) {
+        counts.total += c.total;
+        counts.notFacing += c.notFacing;
+    }
+    if (counts.notFacing > 0) {
         logMessage(rd.messageLog, "WARNING! Reflective plate %1d is not facing the system %1.1f %%\n",
-                   plateSerial, counts.notFacing * 100.0 / counts.total);
+                   plateSerial, static_cast<double>(counts.notFacing) * 100.0 / static_cast<double>(counts.total));
         logMessage(rd.messageLog, "of the time.  Part or all of the field is not calculated.\n");
     }
     // Slots 12..14 always show every contribution so far, whatever the

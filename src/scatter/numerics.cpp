@@ -65,14 +65,14 @@ ScatterGeometry turnedIncidence(const ScatterGeometry& g, double delta) {
 
 }  // namespace
 
-double nearestElementDistance(const RunData& rd, const Scatterer& s) {
+double nearestElementDistance(const Station& st, const Scatterer& s) {
     const double px[3] = {s.x1, s.x2, (s.x1 + s.x2) / 2.0};
     const double py[3] = {s.y1, s.y2, (s.y1 + s.y2) / 2.0};
     const double pz[3] = {s.z1, s.z2, (s.z1 + s.z2) / 2.0};
     double best = 1e20;
-    const int arrays = rd.system.captureEffect == 1 ? 2 : 1;
+    const int arrays = st.arrayCount();
     for (int j = 0; j < arrays; ++j) {
-        const AntennaArray& a = rd.arrays[j];
+        const AntennaArray& a = st.arrays[j];
         for (int i = 0; i < a.elementCount; ++i) {
             for (int m = 0; m < 3; ++m) {
                 const double dx = a.elementX[i] - px[m];
@@ -86,10 +86,10 @@ double nearestElementDistance(const RunData& rd, const Scatterer& s) {
     return std::fmax(best, 1e-10);
 }
 
-void elementIncidentField(const RunData& rd, int j, int i, char groundOption, double x, double y,
+void elementIncidentField(const Station& st, int j, int i, char groundOption, double x, double y,
                           double z, Complex csb[2], Complex sbo[2]) {
     csb[0] = csb[1] = sbo[0] = sbo[1] = Complex(0.0, 0.0);
-    const AntennaArray& a = rd.arrays[j];
+    const AntennaArray& a = st.arrays[j];
     const int passes = groundOption == 'G' ? 2 : 1;
     for (int pass = 0; pass < passes; ++pass) {
         const double ze = pass == 0 ? a.elementZ[i] : -a.elementZ[i];

@@ -4,7 +4,7 @@
 // filter factors. Lengths in feet, angles in radians.
 #pragma once
 
-#include "interface/run_data.h"
+#include "path/station.h"
 
 namespace ils {
 
@@ -24,11 +24,11 @@ struct ScatterGeometry {
 
 // Least distance from any element of the system's arrays to the scatterer's
 // two ends and midpoint; at least 1e-10, 1e20 with no elements.
-double nearestElementDistance(const RunData& rd, const Scatterer& s);
+double nearestElementDistance(const Station& st, const Scatterer& s);
 
 // Field of element i of array j at P, the pattern centred on the element;
 // index 1 holds the ground image when groundOption is 'G', else zero.
-void elementIncidentField(const RunData& rd, int j, int i, char groundOption, double x, double y,
+void elementIncidentField(const Station& st, int j, int i, char groundOption, double x, double y,
                           double z, Complex csb[2], Complex sbo[2]);
 
 // Fresnel coefficients (perpendicular, parallel) of a half-space of the

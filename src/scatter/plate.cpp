@@ -1,87 +1,103 @@
 #include "scatter/plate.h"
 
-#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <vector>
 
 #include "input/messages.h"
 #include "path/direct_field.h"
-#include "path/run_tables.h"
+#include "path/field_pass.h"
 #include "scatter/plate_patch.h"
 
 namespace ils {
+namespace {
+
+// (patch, source) pairs one field pass adds at once: bounds the memory of a
+// plate with very many patches; each record still receives the pairs in
+// the order of the loops (rows, columns, arrays, sources).
+constexpr size_t kPairsPerPass = 4096;
+
+}  // namespace
+
+void addPlatePairs(const Station& st, const Scatterer& plate, const PlateFrame& frame,
+                   std::span<const PatchSource> pairs, std::span<const ObservationPoint> points,
+                   std::span<FieldRecord> records, int64_t& lit) {
+    for (size_t i = 0; i < points.size(); ++i) {
+        const ObservationPoint& o = points[i];
+        FieldRecord& record = records[i];
+        const double velocity[3] = {o.vx, o.vy, o.vz};
+        int32_t patch = -1;
+        PatchObserver ob;
+        bool litHere = false;
+        for (const PatchSource& ps : pairs) {
+            if (ps.patch != patch) {
+                patch = ps.patch;
+                observePatch(frame, ps.centre, o, ob);
+                litHere = observerLit(plate, ob);
+            }
+            if (!litHere) continue;
+            PatchContribution c;
+            evaluatePatchPoint(ps, ob, o, velocity, c);
+            accumulateField(st, ps.j, c.csb, c.sbo, c.doppler.f90, c.doppler.f150, c.doppler.f60,
+                            c.doppler.f0, record);
+            ++lit;
+        }
+    }
+}
 
 int computePlate(RunData& rd, const Scatterer& plate, int plateSerial) {
+    const Station st(rd);
     PlateFrame frame;
-    setupPlateFrame(rd, plate, frame);
+    setupPlateFrame(st, plate, frame);
     const double sources = static_cast<double>(frame.sourceCount[0]) + frame.sourceCount[1];
-    const double total =
-        static_cast<double>(rd.pointCount) * frame.nc * frame.nr * sources;
-    const int64_t stride = std::max<int64_t>(
-        1, static_cast<int64_t>(std::trunc(total * rd.scatterCommandCount / 100.0 + 0.5)));
+    const double total = static_cast<double>(rd.pointCount) * frame.nc * frame.nr * sources;
+    ProgressCounter progress{&rd.progressPercent, rd.progressAccumulator,
+                             boundedStride(total * rd.scatterCommandCount / 100.0)};
     int64_t notFacing = 0;
-    int64_t pointsDone = 0;
-    int64_t percents = 0;
+    std::vector<int64_t> lit(static_cast<size_t>(passSlots(rd)));
 
-    PointCursor cursor;
-    if (openPoints(rd, cursor) != 0) return -1;
-    int status = 0;
+    std::vector<PatchSource> pairs;
+    pairs.reserve(kPairsPerPass);
+    // One field pass adds the pairs gathered so far to every record.
+    auto addPairs = [&]() {
+        if (pairs.empty()) return 0;
+        const int status = runFieldPass(
+            rd, false,
+            [&](const PassBlock& b, int slot) {
+                addPlatePairs(st, plate, frame, pairs, b.points, b.records, lit[static_cast<size_t>(slot)]);
+            },
+            [&](int32_t) {
+                int64_t sum = 0;
+                for (int64_t& n : lit) {
+                    sum += n;
+                    n = 0;
+                }
+                progress.add(sum);
+            });
+        pairs.clear();
+        return status;
+    };
+
     double rowStart[3] = {frame.first[0], frame.first[1], frame.first[2]};
-    for (int32_t p = 0; p < frame.nr && status == 0; ++p, addStep(rowStart, frame.rstep)) {
+    for (int32_t p = 0; p < frame.nr; ++p, addStep(rowStart, frame.rstep)) {
         double centre[3] = {rowStart[0], rowStart[1], rowStart[2]};
-        for (int32_t q = 0; q < frame.nc && status == 0; ++q, addStep(centre, frame.cstep)) {
-            for (int j = 0; j < frame.arrayCount && status == 0; ++j) {
-                for (int s = 0; s < frame.sourceCount[j] && status == 0; ++s) {
+        for (int32_t q = 0; q < frame.nc; ++q, addStep(centre, frame.cstep)) {
+            for (int j = 0; j < frame.arrayCount; ++j) {
+                for (int s = 0; s < frame.sourceCount[j]; ++s) {
                     PatchSource ps;
-                    if (!setupPatchSource(rd, plate, frame, j, s, centre, ps)) {
+                    if (!setupPatchSource(st, plate, frame, j, s, centre, ps)) {
                         ++notFacing;
                         continue;
                     }
-                    FieldPass pass;
-                    if (beginFieldPass(rd, pass) != 0) {
-                        status = -1;
-                        break;
-                    }
-                    for (int32_t i = 0; i < rd.pointCount; ++i) {
-                        ObservationPoint o;
-                        FieldRecord* record = nullptr;
-                        if (nextPoint(rd, cursor, o) != 0 ||
-                            (record = fieldPassRecord(rd, pass)) == nullptr) {
-                            status = -1;
-                            break;
-                        }
-                        PatchObserver ob;
-                        observePatch(frame, centre, o, ob);
-                        if (observerLit(plate, ob)) {
-                            const double velocity[3] = {o.vx, o.vy, o.vz};
-                            PatchContribution c;
-                            evaluatePatchPoint(ps, ob, o, velocity, c);
-                            accumulateField(rd, j, c.csb, c.sbo, c.doppler.f90, c.doppler.f150,
-                                            c.doppler.f60, c.doppler.f0, *record);
-                            if (++pointsDone % stride == 0) {
-                                ++percents;
-                                rd.progressPercent.store(static_cast<int32_t>(
-                                    std::trunc(static_cast<double>(percents) +
-                                               rd.progressAccumulator)));
-                            }
-                        }
-                        if (fieldPassStore(rd, pass) != 0) {
-                            status = -1;
-                            break;
-                        }
-                    }
-                    if (status != 0) {
-                        abortFieldPass(pass);
-                        break;
-                    }
-                    if (endFieldPass(rd, pass) != 0 || rewindPoints(rd, cursor) != 0) status = -1;
+                    ps.patch = p * frame.nc + q;
+                    pairs.push_back(ps);
+                    if (pairs.size() == kPairsPerPass && addPairs() != 0) return -1;
                 }
             }
         }
     }
-    closePoints(cursor);
-    if (status != 0) return status;
+    if (addPairs() != 0) return -1;
 
     // Slots 12..14 of every record, in either storage, so that the field file
     // does not depend on where the table was held.

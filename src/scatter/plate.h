@@ -1,12 +1,28 @@
 // Physical-optics scattering of a fixed reflecting plate.
 #pragma once
 
+#include <cstdint>
+#include <span>
+
 #include "interface/run_data.h"
+#include "scatter/plate_patch.h"
 
 namespace ils {
 
-// Adds the plate's scattered field to every FieldRecord. 0, or -1 after a
-// scratch-file failure.
+// Adds the plate's scattered field to every FieldRecord, splitting the
+// points across the run's threads. 0, or -1 after a scratch-file failure.
 int computePlate(RunData& rd, const Scatterer& plate, int plateSerial);
+
+// The plate kernel: for each point (in order) and each (patch, source) pair
+// (in the loops' order: rows, columns, arrays, sources), the scattered CSB
+// and SBO of the pair at the point (evaluatePatchPoint: two observation
+// paths, direct and ground-reflected incidence, sinc patch integrals,
+// polarisation factor; volts per metre relative to the feed currents) are
+// accumulated into the point's record with the pair's Doppler factors.
+// Points on the plate's back side (unless both sides scatter) get nothing
+// from that patch. lit counts the (pair, point) evaluations made.
+void addPlatePairs(const Station& st, const Scatterer& plate, const PlateFrame& frame,
+                   std::span<const PatchSource> pairs, std::span<const ObservationPoint> points,
+                   std::span<FieldRecord> records, int64_t& lit);
 
 }  // namespace ils

@@ -25,21 +25,21 @@ bool finite(Complex c) { return std::isfinite(c.real()) && std::isfinite(c.imag(
 
 }  // namespace
 
-void setupPlateFrame(const RunData& rd, const Scatterer& plate, PlateFrame& f) {
+void setupPlateFrame(const Station& st, const Scatterer& plate, PlateFrame& f) {
     f.sinAz = std::sin(plate.azimuth);
     f.cosAz = std::cos(plate.azimuth);
     f.cosTilt = std::cos(plate.tilt);
     f.sinTilt = std::sin(plate.tilt);
-    f.dmin = nearestElementDistance(rd, plate);
-    const double lambda = rd.arrays[0].wavelength;
+    f.dmin = nearestElementDistance(st, plate);
+    const double lambda = st.arrays[0].wavelength;
     f.patchLimit = std::fmax(std::sqrt(f.dmin * lambda) / 2.5, kMinPatchWavelengths * lambda);
 
-    if (rd.system.systemType == 'G') {
+    if (st.system.systemType == 'G') {
         f.nearMode = true;
-    } else if (rd.system.farFieldCode == 'A') {
-        f.nearMode = f.dmin < rd.farFieldDistance;
+    } else if (st.system.farFieldCode == 'A') {
+        f.nearMode = f.dmin < st.farFieldDistance;
     } else {
-        f.nearMode = rd.system.farFieldCode != 'F';
+        f.nearMode = st.system.farFieldCode != 'F';
     }
 
     f.nc = patchCount(plate.horizontalLength, f.patchLimit);
@@ -57,10 +57,10 @@ void setupPlateFrame(const RunData& rd, const Scatterer& plate, PlateFrame& f) {
     f.first[1] = plate.y1 + f.cstep[1] / 2.0 + f.rstep[1] / 2.0;
     f.first[2] = plate.z1 + f.cstep[2] / 2.0 + f.rstep[2] / 2.0;
 
-    f.arrayCount = rd.system.captureEffect == 1 ? 2 : 1;
+    f.arrayCount = st.arrayCount();
     for (int j = 0; j < 2; ++j) {
         const bool used = j < f.arrayCount;
-        f.sourceCount[j] = !used ? 0 : f.nearMode ? rd.arrays[j].elementCount : 1;
+        f.sourceCount[j] = !used ? 0 : f.nearMode ? st.arrays[j].elementCount : 1;
         if (f.sourceCount[j] < 0) f.sourceCount[j] = 0;
     }
 }
@@ -72,8 +72,8 @@ void patchCentre(const PlateFrame& f, int32_t p, int32_t q, double centre[3]) {
     for (int32_t c = 0; c < q; ++c) addStep(centre, f.cstep);
 }
 
-void sourcePosition(const RunData& rd, const PlateFrame& f, int j, int s, double pos[3]) {
-    const AntennaArray& a = rd.arrays[j];
+void sourcePosition(const Station& st, const PlateFrame& f, int j, int s, double pos[3]) {
+    const AntennaArray& a = st.arrays[j];
     if (f.nearMode) {
         pos[0] = a.elementX[s];
         pos[1] = a.elementY[s];
@@ -85,12 +85,12 @@ void sourcePosition(const RunData& rd, const PlateFrame& f, int j, int s, double
     }
 }
 
-bool setupPatchSource(const RunData& rd, const Scatterer& plate, const PlateFrame& f, int j,
+bool setupPatchSource(const Station& st, const Scatterer& plate, const PlateFrame& f, int j,
                       int s, const double centre[3], PatchSource& ps) {
-    const AntennaArray& a = rd.arrays[j];
+    const AntennaArray& a = st.arrays[j];
     ps.j = j;
     for (int i = 0; i < 3; ++i) ps.centre[i] = centre[i];
-    sourcePosition(rd, f, j, s, ps.source);
+    sourcePosition(st, f, j, s, ps.source);
     ps.sourceHeight = ps.source[2];
 
     ScatterGeometry& g = ps.geometry;
@@ -116,9 +116,9 @@ bool setupPatchSource(const RunData& rd, const Scatterer& plate, const PlateFram
 
     Complex csb[2], sbo[2];
     if (f.nearMode) {
-        elementIncidentField(rd, j, s, 'F', centre[0], centre[1], centre[2], csb, sbo);
+        elementIncidentField(st, j, s, 'F', centre[0], centre[1], centre[2], csb, sbo);
     } else {
-        arrayField(rd, j, 'F', centre[0], centre[1], centre[2], csb, sbo);
+        arrayField(st, j, 'F', centre[0], centre[1], centre[2], csb, sbo);
     }
     ps.ec = csb[0];
     ps.es = sbo[0];

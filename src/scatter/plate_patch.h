@@ -1,16 +1,16 @@
 // The physical-optics sum of one plate position, shared by the fixed-plate
 // and the moving-plate computations so that both use one implementation:
 //
-//   PlateFrame frame;  setupPlateFrame(rd, plate, frame);     // per plate position
+//   PlateFrame frame;  setupPlateFrame(station, plate, frame);  // per plate position
 //   for rows p, columns q:  Q as running sums (addStep; or patchCentre(frame, p, q, Q));
 //     for arrays j < frame.arrayCount, sources s < frame.sourceCount[j]:
 //       PatchSource ps;
-//       if (!setupPatchSource(rd, plate, frame, j, s, Q, ps)) -> notFacing += 1
+//       if (!setupPatchSource(station, plate, frame, j, s, Q, ps)) -> notFacing += 1
 //       for observation points O (velocity v):
 //         PatchObserver ob;  observePatch(frame, Q, O, ob);   // depends on (patch, point) only
 //         if (!observerLit(plate, ob)) -> skip (back side)
 //         PatchContribution c;  evaluatePatchPoint(ps, ob, O, v, c);
-//         accumulateField(rd, j, c.csb, c.sbo, c.doppler.f90, c.doppler.f150,
+//         accumulateField(station, j, c.csb, c.sbo, c.doppler.f90, c.doppler.f150,
 //                         c.doppler.f60, c.doppler.f0, record);
 //
 // Every record here is local to the caller; nothing is global, so the loop
@@ -41,7 +41,7 @@ struct PlateFrame {
 
 // Fills the frame for the plate as given (the moving-plate computation
 // passes its moved copy).
-void setupPlateFrame(const RunData& rd, const Scatterer& plate, PlateFrame& frame);
+void setupPlateFrame(const Station& st, const Scatterer& plate, PlateFrame& frame);
 
 // Patch centres are running sums, rows outer and columns inner: a row
 // starts at the previous row's start plus rstep (row 0 at first), each
@@ -58,12 +58,13 @@ inline void addStep(double point[3], const double step[3]) {
 void patchCentre(const PlateFrame& frame, int32_t p, int32_t q, double centre[3]);
 
 // Position of source s of array j in the frame's source mode.
-void sourcePosition(const RunData& rd, const PlateFrame& frame, int j, int s, double pos[3]);
+void sourcePosition(const Station& st, const PlateFrame& frame, int j, int s, double pos[3]);
 
 // Everything that depends only on the (patch, source) pair.
 struct PatchSource {
     ScatterGeometry geometry;         // cosTilt/sinTilt, incidence values, k, omega
     int j = 0;                        // array index
+    int32_t patch = 0;                // row * nc + column, for callers that group by patch
     double centre[3] = {};            // patch centre Q
     double source[3] = {};            // source S
     double sourceHeight = 0;          // zS
@@ -81,7 +82,7 @@ struct PatchSource {
 // Sets up the pair (array j, source s) for the patch centred at Q. Returns
 // false when the source lies behind the plate (incAlongNormal <= 0): the
 // caller counts the pair as not facing and visits no point for it.
-bool setupPatchSource(const RunData& rd, const Scatterer& plate, const PlateFrame& frame, int j,
+bool setupPatchSource(const Station& st, const Scatterer& plate, const PlateFrame& frame, int j,
                       int s, const double centre[3], PatchSource& ps);
 
 // Observation values that depend only on (patch, point).

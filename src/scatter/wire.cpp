@@ -4,10 +4,11 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <vector>
 
 #include "input/messages.h"
 #include "path/direct_field.h"
-#include "path/run_tables.h"
+#include "path/field_pass.h"
 #include "scatter/hankel.h"
 #include "scatter/numerics.h"
 
@@ -23,6 +24,8 @@ constexpr double kSegmentDivisor = 5.0;
 constexpr double kMinSegmentWavelengths = 0.05;
 constexpr double kDistanceFloor = 1e-10;     // feet
 constexpr double kMaxSegments = 2147483646.0;
+// Segments one field pass adds at once (bounds the memory of a long wire).
+constexpr int32_t kSegmentsPerPass = 4096;
 
 bool finiteValue(Complex c) { return std::isfinite(c.real()) && std::isfinite(c.imag()); }
 
@@ -88,16 +91,16 @@ struct EndCurrents {
     Complex sbo[2];
 };
 
-EndCurrents endCurrents(const RunData& rd, int j, const Scatterer& w, double sinPsi,
+EndCurrents endCurrents(const Station& st, int j, const Scatterer& w, double sinPsi,
                         double cosPsi, double sinAlpha, double cosAlpha, double axisX,
                         double axisY, double sin2Floor) {
-    const AntennaArray& a = rd.arrays[j];
+    const AntennaArray& a = st.arrays[j];
     const double o[3] = {a.centroidX, a.centroidY, a.centroidZ};
     EndCurrents e;
     const double ends[2][3] = {{w.x1, w.y1, w.z1}, {w.x2, w.y2, w.z2}};
     for (int n = 0; n < 2; ++n) {
         Complex csb[2], sbo[2];
-        arrayField(rd, j, 'G', ends[n][0], ends[n][1], ends[n][2], csb, sbo);
+        arrayField(st, j, 'G', ends[n][0], ends[n][1], ends[n][2], csb, sbo);
         const Incidence in =
             incidenceAt(o, ends[n], sinPsi, cosPsi, sinAlpha, cosAlpha, axisX, axisY, sin2Floor);
         const double ex = ends[n][0] - o[0], ey = ends[n][1] - o[1];
@@ -113,12 +116,12 @@ EndCurrents endCurrents(const RunData& rd, int j, const Scatterer& w, double sin
 
 }  // namespace
 
-WirePlan planWire(const RunData& rd, const Scatterer& wire) {
+WirePlan planWire(const Station& st, const Scatterer& wire) {
     WirePlan plan;
     plan.longWire = wire.length >= kLongWireLimit;
-    const double lambda = rd.arrays[0].wavelength;
+    const double lambda = st.arrays[0].wavelength;
     plan.targetLength = std::fmax(
-        std::sqrt(nearestElementDistance(rd, wire) * lambda) / kSegmentDivisor,
+        std::sqrt(nearestElementDistance(st, wire) * lambda) / kSegmentDivisor,
         kMinSegmentWavelengths * lambda);
     plan.segmentCount = std::floor(wire.length / plan.targetLength) + 1.0;
     if (std::isnan(plan.segmentCount)) plan.segmentCount = HUGE_VAL;
@@ -143,160 +146,155 @@ EndWaves wireEndWaves(double k, double delta, double d1, double d2, double mu) {
     return w;
 }
 
-// Wire scattering, per array j with centroid O, wave number k (rad/ft) and
-// pattern axis unit vector a; lengths in feet, fields in the array field's
-// units (its currents per foot). For each segment midpoint M:
-//   incident  E = -sigma_i sin(psi) s_i [array field at M]   (direct, image)
-//   current   B = j / (pi sin^2 b H0(1)(k a sin b)),  sin^2 b = max(1 - mu_i^2, min(1, 2/(kL)))
-//   per observation point P:
-//     S1 = D sinc(h (mu_i - mu_s)), S2 = D sinc(h (mu_i - mu_s + 2 Oz cos psi / rho_i)),
-//     sum = B (S1 Ed + S2 Ei) + end waves of the end currents (short wires),
-//     G = sigma_s sin(psi) s_s exp(j k Rs) / Rs * (1 - (Rs / R's) exp(j k (R's - Rs))),
-//   with R's the path from M's ground image to P; field = sum * G, weighted by
-//   the Doppler filter factors. sigma(v) = +1 when v . a >= 0, else -1.
-int computeWire(RunData& rd, const Scatterer& wire, int /*wireSerial*/) {
-    const WirePlan plan = planWire(rd, wire);
-    if (const int bad = checkWire(rd, wire, plan); bad != 0) return bad;
-
-    const int32_t n = rd.pointCount;
-    const double segments = plan.segmentCount;
-    const int32_t segmentCount = static_cast<int32_t>(segments);
-    const double delta = plan.segmentLength;
-    const double length = wire.length;
-    const double sinPsi = std::sin(wire.tilt), cosPsi = std::cos(wire.tilt);
-    const double sinAlpha = std::sin(wire.azimuth), cosAlpha = std::cos(wire.azimuth);
-    const double sign = wire.contributionCode == 1 ? -1.0 : 1.0;
-
-    // Progress: one percent per stride of point iterations over the whole wire.
-    const double strideValue =
-        std::trunc((rd.system.captureEffect + 1.0) * segments * rd.scatterCommandCount * n / 100.0 +
-                   0.5);
-    const int64_t stride = strideValue >= 1.0 ? (strideValue < 9e18 ? static_cast<int64_t>(strideValue)
-                                                                     : INT64_MAX)
-                                              : 1;
-    int64_t iterations = 0;
-    int32_t percents = 0;
-
-    PointCursor cursor;
-    if (openPoints(rd, cursor) != 0) return -1;
-
-    const int lastArray = rd.system.captureEffect == 1 ? 1 : 0;
-    for (int j = 0; j <= lastArray; ++j) {
-        const AntennaArray& a = rd.arrays[j];
-        const double k = a.waveNumber;
-        const double kL = k * length;
-        if (std::sin(kL) == 0.0) {
-            logMessage(rd.messageLog, "ERROR! Resonant wire length.\n");
-            closePoints(cursor);
-            return 1;
+WireArrayFrame wireArrayFrame(const Station& st, const Scatterer& wire, const WirePlan& plan, int j) {
+    const AntennaArray& a = st.arrays[j];
+    WireArrayFrame f;
+    f.j = j;
+    f.k = a.waveNumber;
+    f.length = wire.length;
+    f.radius = wire.radius;
+    f.delta = plan.segmentLength;
+    f.h = f.k * f.delta / 2.0;
+    f.longWire = plan.longWire;
+    f.sinPsi = std::sin(wire.tilt);
+    f.cosPsi = std::cos(wire.tilt);
+    f.sinAlpha = std::sin(wire.azimuth);
+    f.cosAlpha = std::cos(wire.azimuth);
+    f.sign = wire.contributionCode == 1 ? -1.0 : 1.0;
+    f.source[0] = a.centroidX;
+    f.source[1] = a.centroidY;
+    f.source[2] = a.centroidZ;
+    f.axisX = std::cos(a.pattern.patternAxis);
+    f.axisY = std::sin(a.pattern.patternAxis);
+    // A ray along the wire: the forced current grows over the wire's
+    // length only, as the infinite wire's at sin^2 b = 2 / (k L).
+    f.sin2Floor = std::min(1.0, 2.0 / (f.k * f.length));
+    if (!plan.longWire) {
+        const EndCurrents e = endCurrents(st, j, wire, f.sinPsi, f.cosPsi, f.sinAlpha, f.cosAlpha,
+                                          f.axisX, f.axisY, f.sin2Floor);
+        for (int n = 0; n < 2; ++n) {
+            f.endCsb[n] = e.csb[n];
+            f.endSbo[n] = e.sbo[n];
         }
-        const double h = k * delta / 2.0;
-        const double source[3] = {a.centroidX, a.centroidY, a.centroidZ};
-        const double axisX = std::cos(a.pattern.patternAxis);
-        const double axisY = std::sin(a.pattern.patternAxis);
-        // A ray along the wire: the forced current grows over the wire's
-        // length only, as the infinite wire's at sin^2 b = 2 / (k L).
-        const double sin2Floor = std::min(1.0, 2.0 / kL);
+    }
+    return f;
+}
 
-        EndCurrents ends{};
-        if (!plan.longWire) {
-            ends = endCurrents(rd, j, wire, sinPsi, cosPsi, sinAlpha, cosAlpha, axisX, axisY,
-                               sin2Floor);
-        }
+WireSegment wireSegment(const Station& st, const Scatterer& wire, const WireArrayFrame& f,
+                        double segments, int32_t s) {
+    WireSegment g;
+    g.m[0] = wire.x1 + (s + 0.5) * (wire.x2 - wire.x1) / segments;
+    g.m[1] = wire.y1 + (s + 0.5) * (wire.y2 - wire.y1) / segments;
+    g.m[2] = wire.z1 + (s + 0.5) * (wire.z2 - wire.z1) / segments;
+    g.d1 = (s + 0.5) * f.delta;
+    g.d2 = f.length - g.d1;
 
-        for (int32_t s = 0; s < segmentCount; ++s) {
-            const double m[3] = {wire.x1 + (s + 0.5) * (wire.x2 - wire.x1) / segments,
-                                 wire.y1 + (s + 0.5) * (wire.y2 - wire.y1) / segments,
-                                 wire.z1 + (s + 0.5) * (wire.z2 - wire.z1) / segments};
-            const double d1 = (s + 0.5) * delta, d2 = length - d1;
+    const Incidence in = incidenceAt(f.source, g.m, f.sinPsi, f.cosPsi, f.sinAlpha, f.cosAlpha,
+                                     f.axisX, f.axisY, f.sin2Floor);
+    g.muI = in.mu;
+    Complex csb[2], sbo[2];
+    arrayField(st, f.j, 'G', g.m[0], g.m[1], g.m[2], csb, sbo);
+    const double along = -in.side * f.sinPsi * in.across;
+    g.csbDirect = csb[0] * along;
+    g.csbImage = csb[1] * along;
+    g.sboDirect = sbo[0] * along;
+    g.sboImage = sbo[1] * along;
+    g.current = wireCurrentFactor(f.k, f.radius, in.sin2Beta);
+    g.imageShift = 2.0 * f.source[2] * f.cosPsi / in.rho;
+    return g;
+}
 
-            const Incidence in =
-                incidenceAt(source, m, sinPsi, cosPsi, sinAlpha, cosAlpha, axisX, axisY, sin2Floor);
-            Complex csb[2], sbo[2];
-            arrayField(rd, j, 'G', m[0], m[1], m[2], csb, sbo);
-            const double along = -in.side * sinPsi * in.across;
-            const Complex csbDirect = csb[0] * along, csbImage = csb[1] * along;
-            const Complex sboDirect = sbo[0] * along, sboImage = sbo[1] * along;
-            const Complex current = wireCurrentFactor(k, wire.radius, in.sin2Beta);
-            const double imageShift = 2.0 * source[2] * cosPsi / in.rho;
+void addWireSegments(const Station& st, const WireArrayFrame& f, std::span<const WireSegment> segments,
+                     std::span<const ObservationPoint> points, std::span<FieldRecord> records) {
+    const double k = f.k, delta = f.delta, h = f.h;
+    const double sinPsi = f.sinPsi, cosPsi = f.cosPsi, sinAlpha = f.sinAlpha, cosAlpha = f.cosAlpha;
+    for (size_t i = 0; i < points.size(); ++i) {
+        const ObservationPoint& pt = points[i];
+        FieldRecord& record = records[i];
+        const double observer[3] = {pt.x, pt.y, pt.z};
+        const double velocity[3] = {pt.vx, pt.vy, pt.vz};
+        for (const WireSegment& g : segments) {
+            const double* m = g.m;
+            const double dx = pt.x - m[0], dy = pt.y - m[1], dz = pt.z - m[2];
+            // A point on the segment's midpoint has no direction from it:
+            // the segment adds nothing there.
+            if (dx == 0.0 && dy == 0.0 && dz == 0.0) continue;
+            const double rhoS = std::max(kDistanceFloor, std::sqrt(dx * dx + dy * dy));
+            const double rS = std::sqrt(rhoS * rhoS + dz * dz);
+            const double sinThetaS = dz / rS, cosThetaS = rhoS / rS;
+            const double cS = (cosAlpha * dx + sinAlpha * dy) / rhoS;
+            const double sS = (sinAlpha * dx - cosAlpha * dy) / rhoS;
+            const double muS = cosThetaS * sinPsi * cS + sinThetaS * cosPsi;
+            const double sideS = dx * f.axisX + dy * f.axisY >= 0.0 ? 1.0 : -1.0;
+            // Path from the ground image of M; R's^2 - Rs^2 = (zP + zM)^2 - dz^2
+            // keeps the path difference exact for distant observers.
+            const double up = pt.z + m[2];
+            const double rImage = std::sqrt(rhoS * rhoS + up * up);
+            const double pathDifference = (up * up - dz * dz) / (rImage + rS);
 
-            FieldPass pass;
-            if (beginFieldPass(rd, pass) != 0) {
-                closePoints(cursor);
-                return -1;
+            const double s1 = delta * sinc(h * (g.muI - muS));
+            const double s2 = delta * sinc(h * (g.muI - muS + g.imageShift));
+            Complex sumC = g.current * (s1 * g.csbDirect + s2 * g.csbImage);
+            Complex sumS = g.current * (s1 * g.sboDirect + s2 * g.sboImage);
+            if (!f.longWire) {
+                const EndWaves e = wireEndWaves(k, delta, g.d1, g.d2, muS);
+                sumC += f.endCsb[0] * e.end[0] + f.endCsb[1] * e.end[1];
+                sumS += f.endSbo[0] * e.end[0] + f.endSbo[1] * e.end[1];
             }
-            for (int32_t p = 0; p < n; ++p) {
-                ObservationPoint pt;
-                FieldRecord* record = nullptr;
-                if (nextPoint(rd, cursor, pt) != 0 ||
-                    (record = fieldPassRecord(rd, pass)) == nullptr) {
-                    abortFieldPass(pass);
-                    closePoints(cursor);
-                    return -1;
-                }
-                const double dx = pt.x - m[0], dy = pt.y - m[1], dz = pt.z - m[2];
-                // A point on the segment's midpoint has no direction from it:
-                // the segment adds nothing there.
-                if (dx != 0.0 || dy != 0.0 || dz != 0.0) {
-                    const double rhoS = std::max(kDistanceFloor, std::sqrt(dx * dx + dy * dy));
-                    const double rS = std::sqrt(rhoS * rhoS + dz * dz);
-                    const double sinThetaS = dz / rS, cosThetaS = rhoS / rS;
-                    const double cS = (cosAlpha * dx + sinAlpha * dy) / rhoS;
-                    const double sS = (sinAlpha * dx - cosAlpha * dy) / rhoS;
-                    const double muS = cosThetaS * sinPsi * cS + sinThetaS * cosPsi;
-                    const double sideS = dx * axisX + dy * axisY >= 0.0 ? 1.0 : -1.0;
-                    // Path from the ground image of M; R's^2 - Rs^2 = (zP + zM)^2 - dz^2
-                    // keeps the path difference exact for distant observers.
-                    const double up = pt.z + m[2];
-                    const double rImage = std::sqrt(rhoS * rhoS + up * up);
-                    const double pathDifference = (up * up - dz * dz) / (rImage + rS);
+            const Complex fr = (sideS * sinPsi * sS) * std::exp(Complex(0.0, k * rS)) / rS;
+            const Complex ground = 1.0 - (rS / rImage) * unitPhasor(k * pathDifference);
+            const Complex gg = fr * ground;
+            const Complex csbScat = f.sign * (sumC * gg);
+            const Complex sboScat = f.sign * (sumS * gg);
 
-                    const double s1 = delta * sinc(h * (in.mu - muS));
-                    const double s2 = delta * sinc(h * (in.mu - muS + imageShift));
-                    Complex sumC = current * (s1 * csbDirect + s2 * csbImage);
-                    Complex sumS = current * (s1 * sboDirect + s2 * sboImage);
-                    if (!plan.longWire) {
-                        const EndWaves e = wireEndWaves(k, delta, d1, d2, muS);
-                        sumC += ends.csb[0] * e.end[0] + ends.csb[1] * e.end[1];
-                        sumS += ends.sbo[0] * e.end[0] + ends.sbo[1] * e.end[1];
-                    }
-                    const Complex f =
-                        (sideS * sinPsi * sS) * std::exp(Complex(0.0, k * rS)) / rS;
-                    const Complex ground = 1.0 - (rS / rImage) * unitPhasor(k * pathDifference);
-                    const Complex g = f * ground;
-                    const Complex csbScat = sign * (sumC * g);
-                    const Complex sboScat = sign * (sumS * g);
-
-                    const double observer[3] = {pt.x, pt.y, pt.z};
-                    const double velocity[3] = {pt.vx, pt.vy, pt.vz};
-                    const DopplerFactors d = dopplerFilterFactors(source, m, observer, velocity, k);
-                    // Only coordinates near the limits of the number range
-                    // (squared distances overflowing) can make a value not
-                    // finite; such a contribution is left out.
-                    if (finiteValue(csbScat) && finiteValue(sboScat) && std::isfinite(d.f0) &&
-                        std::isfinite(d.f60) && std::isfinite(d.f90) && std::isfinite(d.f150)) {
-                        accumulateField(rd, j, csbScat, sboScat, d.f90, d.f150, d.f60, d.f0,
-                                        *record);
-                    }
-                }
-                if (fieldPassStore(rd, pass) != 0) {
-                    abortFieldPass(pass);
-                    closePoints(cursor);
-                    return -1;
-                }
-                if (++iterations % stride == 0) {
-                    ++percents;
-                    rd.progressPercent.store(
-                        static_cast<int32_t>(rd.progressAccumulator + percents));
-                }
-            }
-            if (endFieldPass(rd, pass) != 0 || rewindPoints(rd, cursor) != 0) {
-                closePoints(cursor);
-                return -1;
+            const DopplerFactors d = dopplerFilterFactors(f.source, m, observer, velocity, k);
+            // Only coordinates near the limits of the number range (squared
+            // distances overflowing) can make a value not finite; such a
+            // contribution is left out.
+            if (finiteValue(csbScat) && finiteValue(sboScat) && std::isfinite(d.f0) &&
+                std::isfinite(d.f60) && std::isfinite(d.f90) && std::isfinite(d.f150)) {
+                accumulateField(st, f.j, csbScat, sboScat, d.f90, d.f150, d.f60, d.f0, record);
             }
         }
     }
-    closePoints(cursor);
+}
+
+int computeWire(RunData& rd, const Scatterer& wire, int /*wireSerial*/) {
+    const Station st(rd);
+    const WirePlan plan = planWire(st, wire);
+    if (const int bad = checkWire(rd, wire, plan); bad != 0) return bad;
+
+    const double segments = plan.segmentCount;
+    const int32_t segmentCount = static_cast<int32_t>(segments);
+
+    // Progress: one percent per stride of point iterations over the whole wire.
+    ProgressCounter progress{
+        &rd.progressPercent, rd.progressAccumulator,
+        boundedStride((rd.system.captureEffect + 1.0) * segments * rd.scatterCommandCount *
+                      rd.pointCount / 100.0)};
+
+    std::vector<WireSegment> chunk;
+    for (int j = 0; j < st.arrayCount(); ++j) {
+        if (std::sin(st.arrays[j].waveNumber * wire.length) == 0.0) {
+            logMessage(rd.messageLog, "ERROR! Resonant wire length.\n");
+            return 1;
+        }
+        const WireArrayFrame f = wireArrayFrame(st, wire, plan, j);
+        // Points outermost: one pass adds a chunk of segments to every
+        // record, each record receiving the segments in order.
+        for (int32_t first = 0; first < segmentCount; first += kSegmentsPerPass) {
+            const int32_t last = segmentCount - first > kSegmentsPerPass ? first + kSegmentsPerPass
+                                                                          : segmentCount;
+            chunk.clear();
+            for (int32_t s = first; s < last; ++s) chunk.push_back(wireSegment(st, wire, f, segments, s));
+            const int64_t perPoint = last - first;
+            const int status = runFieldPass(
+                rd, false,
+                [&](const PassBlock& b, int) { addWireSegments(st, f, chunk, b.points, b.records); },
+                [&](int32_t points) { progress.add(perPoint * points); });
+            if (status != 0) return -1;
+        }
+    }
     // Slots 12..14 always show every contribution so far, whatever the
     // order of the commands.
     return storeMultipathMagnitudes(rd) == 0 ? 0 : -1;

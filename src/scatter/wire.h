@@ -3,7 +3,10 @@
 
 #include <cstdint>
 
+#include <span>
+
 #include "interface/run_data.h"
+#include "path/station.h"
 
 namespace ils {
 
@@ -18,7 +21,7 @@ struct WirePlan {
     double segmentCount = 0.0;   // integer part of length / target, plus 1
     double segmentLength = 0.0;  // length / segmentCount, feet
 };
-WirePlan planWire(const RunData& rd, const Scatterer& wire);
+WirePlan planWire(const Station& st, const Scatterer& wire);
 
 // Current factor of an infinite thin wire of radius a (feet) lit at an
 // angle beta to its axis: j / (pi sin^2(beta) H0(1)(k a sin beta)), with
@@ -36,5 +39,45 @@ struct EndWaves {
     Complex end[2];
 };
 EndWaves wireEndWaves(double k, double delta, double d1, double d2, double mu);
+
+// What one array's passes over a wire share: the wave number, the wire's
+// direction, the array centroid O (the source), the pattern axis and a
+// short wire's end currents.
+struct WireArrayFrame {
+    int j = 0;
+    double k = 0, h = 0;           // wave number (rad/ft), k * segmentLength / 2
+    double length = 0, radius = 0, delta = 0;  // wire length, radius, segment length, feet
+    bool longWire = false;
+    double sinPsi = 0, cosPsi = 0, sinAlpha = 0, cosAlpha = 0;
+    double sign = 1.0;             // -1 for contributionCode 1
+    double source[3] = {};         // array centroid O, feet
+    double axisX = 1, axisY = 0;   // pattern axis unit vector a
+    double sin2Floor = 1;          // min(1, 2 / (k L))
+    Complex endCsb[2], endSbo[2];  // short wire: the end currents
+};
+WireArrayFrame wireArrayFrame(const Station& st, const Scatterer& wire, const WirePlan& plan, int j);
+
+// Everything of segment s that does not depend on the observer.
+struct WireSegment {
+    double m[3] = {};              // midpoint M, feet
+    double d1 = 0, d2 = 0;         // distances of M from ends 1 and 2, feet
+    double muI = 0;                // incidence cosine along the wire
+    Complex csbDirect, csbImage, sboDirect, sboImage;  // incident fields, -sigma_i sin(psi) s_i E
+    Complex current;               // B = j / (pi sin^2 b H0(1)(k a sin b))
+    double imageShift = 0;         // 2 Oz cos(psi) / rho_i
+};
+WireSegment wireSegment(const Station& st, const Scatterer& wire, const WireArrayFrame& f,
+                        double segments, int32_t s);
+
+// The wire kernel, per observation point P (velocity V) and segment (in
+// order), lengths in feet, fields in the array field's units:
+//   S1 = D sinc(h (mu_i - mu_s)), S2 = D sinc(h (mu_i - mu_s + 2 Oz cos psi / rho_i)),
+//   sum = B (S1 Ed + S2 Ei) + end waves of the end currents (short wires),
+//   G = sigma_s sin(psi) s_s exp(j k Rs) / Rs * (1 - (Rs / R's) exp(j k (R's - Rs))),
+//   with R's the path from M's ground image to P; field = sign * sum * G,
+//   accumulated with the Doppler filter factors of (O, M, P, V).
+//   sigma(v) = +1 when v . a >= 0, else -1.
+void addWireSegments(const Station& st, const WireArrayFrame& f, std::span<const WireSegment> segments,
+                     std::span<const ObservationPoint> points, std::span<FieldRecord> records);
 
 }  // namespace ils

@@ -215,9 +215,9 @@ TEST(DriverProgress, FailedScatterReadLeavesProgressAlone) {
 }
 
 TEST(DriverRelease, TablesAndScratchFilesAreGoneAfterTheRun) {
-    runData().forceFileStorage = true;
+    testControl().forceFileStorage = true;
     const CalcResult r = runCommandFile(syCoFp() + "EN\n");
-    runData().forceFileStorage = false;
+    testControl().forceFileStorage = false;
     EXPECT_EQ(r.state, kFinishedState) << r.log;
     for (const char* name : {"flight.tmp", "fields.tmp", "fields1.tmp", "dynscat.tmp"})
         EXPECT_FALSE(fileExists(r.scratchDir + name)) << name;
@@ -228,9 +228,9 @@ TEST(DriverRelease, TablesAndScratchFilesAreGoneAfterTheRun) {
     EXPECT_EQ(runData().fieldFileStream, nullptr);
 
     // Also after a failure that leaves the tables of FP behind.
-    runData().forceFileStorage = true;
+    testControl().forceFileStorage = true;
     const CalcResult failed = runCommandFile(syCoFp() + "XX\n");
-    runData().forceFileStorage = false;
+    testControl().forceFileStorage = false;
     EXPECT_EQ(failed.state, kFailedState);
     EXPECT_FALSE(fileExists(failed.scratchDir + "flight.tmp"));
     EXPECT_FALSE(fileExists(failed.scratchDir + "fields.tmp"));

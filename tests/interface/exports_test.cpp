@@ -244,9 +244,9 @@ TEST(ExportsStart, ScratchPathOf1024CharactersIsRefused) {
 TEST(ExportsStart, WorkerThatCannotStart) {
     const std::string dir = makeTempDir("nothread");
     writeFile(dir + "t.dat", fullRun());
-    runData().failWorkerStart = true;
+    testControl().failWorkerStart = true;
     const int32_t code = ILSCalc_Start("t", dir.c_str(), dir.c_str(), 0);
-    runData().failWorkerStart = false;
+    testControl().failWorkerStart = false;
     EXPECT_EQ(code, 6);
     EXPECT_EQ(runData().runState.load(), kFailedState);
     EXPECT_EQ(runData().messageLog, nullptr);

@@ -80,12 +80,12 @@ public:
         Gate::held.store(false);
         Gate::open.store(false);
         Gate::progress.clear();
-        runData().afterCommand = &Gate::hook;
+        testControl().afterCommand = &Gate::hook;
     }
     ~GatedRun() {
         Gate::open.store(true);
         waitForRun();
-        runData().afterCommand = nullptr;
+        testControl().afterCommand = nullptr;
     }
     GatedRun(const GatedRun&) = delete;
     GatedRun& operator=(const GatedRun&) = delete;

@@ -126,9 +126,9 @@ TEST(EndToEnd, TwoFrequencyWithGroundAndFileStorageAgree) {
         "CL\n1 F M D\n-20 0 12 0 0\nK01   0 0 0 2 45 1 0\nD 0 D\n"
         "FP\nC F F F\n0 0 0\n-20 20 5 5000 300\n200\nEN\n";
     const auto memory = runCommandFile(commands, "two");
-    runData().forceFileStorage = true;
+    testControl().forceFileStorage = true;
     const auto files = runCommandFile(commands, "two");
-    runData().forceFileStorage = false;
+    testControl().forceFileStorage = false;
     ASSERT_EQ(memory.state, ILSCALC_FINISHED) << memory.log;
     ASSERT_EQ(files.state, ILSCALC_FINISHED) << files.log;
     EXPECT_TRUE(memory.fieldFile == files.fieldFile);

@@ -86,25 +86,23 @@ std::string tableLine(const ObservationPoint& p, const double* magnitudes, int c
 // Adds (a, b) to slots 2+2j and 3+2j of every point, scaled by the point
 // number, as a scattering pass would.
 int scatterPass(RunData& rd, Complex a, Complex b) {
-    FieldPass pass;
-    if (beginFieldPass(rd, pass) != 0) return -1;
-    for (int32_t i = 0; i < rd.pointCount; ++i) {
-        FieldRecord* r = fieldPassRecord(rd, pass);
-        if (r == nullptr) {
-            abortFieldPass(pass);
-            return -1;
+    TableStore<FieldRecord>::Pass pass;
+    if (pass.begin(rd.fieldTable, rd.messageLog) != 0) return -1;
+    int32_t i = 0;
+    while (true) {
+        const std::span<FieldRecord> block = pass.next(3);
+        if (block.empty()) break;
+        for (FieldRecord& r : block) {
+            for (int j = 0; j < 2; ++j) {
+                r.slot[2 + 2 * j] += (i + 1.0) * a;
+                r.slot[3 + 2 * j] += (i + 1.0) * b * (j + 1.0);
+            }
+            r.slot[8] += Complex(i, -i);
+            ++i;
         }
-        for (int j = 0; j < 2; ++j) {
-            r->slot[2 + 2 * j] += (i + 1.0) * a;
-            r->slot[3 + 2 * j] += (i + 1.0) * b * (j + 1.0);
-        }
-        r->slot[8] += Complex(i, -i);
-        if (fieldPassStore(rd, pass) != 0) {
-            abortFieldPass(pass);
-            return -1;
-        }
+        if (pass.commit() != 0) return -1;
     }
-    return endFieldPass(rd, pass);
+    return pass.finish();
 }
 
 // ---- layout ----------------------------------------------------------------
@@ -240,7 +238,7 @@ struct StoredRun {
 
 StoredRun runWithStorage(bool files, const std::string& fp, bool twoFrequency) {
     TestRun t;
-    t.rd->forceFileStorage = files;
+    testControl().forceFileStorage = files;
     defineStation(*t.rd, twoFrequency, 'G');
     StoredRun out;
     if (runFlightProfile(t, fp) != 0) {
@@ -296,7 +294,7 @@ TEST(TableStorage, FilesGiveTheSameFieldFileAsMemory) {
 
 TEST(TableStorage, UserProfileFromFileStorage) {
     TestRun t;
-    t.rd->forceFileStorage = true;
+    testControl().forceFileStorage = true;
     defineStation(*t.rd, false, 'F');
     const std::string file = t.scratch.substr(0, t.scratch.size() - 1) + "-user.txt";
     test::writeFile(file, "2\n100 0 50 10 0 0\n200 0 50 10 0 0\n");
@@ -333,7 +331,7 @@ TEST(FieldRunFailures, FullDiskFailsTheRunNamingTheFieldFile) {
 TEST(FieldRunFailures, LostOrShortScratchFilesFailTheRun) {
     for (const char* lost : {"flight.tmp", "fields.tmp"}) {
         TestRun t;
-        t.rd->forceFileStorage = true;
+        testControl().forceFileStorage = true;
         defineStation(*t.rd, false, 'F');
         ASSERT_EQ(runFlightProfile(t, "C F F F\n0 0 0\n0 90 10 1000 100\n10\n"), 0);
         const std::string path = t.scratch + lost;
@@ -349,7 +347,7 @@ TEST(FieldRunFailures, LostOrShortScratchFilesFailTheRun) {
         EXPECT_EQ(log.find("End of Run."), std::string::npos);
         fs::remove(path);
         TestRun again;
-        again.rd->forceFileStorage = true;
+        testControl().forceFileStorage = true;
         defineStation(*again.rd, false, 'F');
         ASSERT_EQ(runFlightProfile(again, "C F F F\n0 0 0\n0 90 10 1000 100\n10\n"), 0);
         fs::remove(again.scratch + lost);
@@ -364,7 +362,7 @@ TEST(FieldRunFailures, ScratchFilesOnAFullDiskFailTheirCommand) {
     // Each scratch file in turn is a link to a device that is always full.
     for (const char* name : {"flight.tmp", "fields.tmp", "fields1.tmp"}) {
         TestRun t;
-        t.rd->forceFileStorage = true;
+        testControl().forceFileStorage = true;
         fs::create_symlink("/dev/full", t.scratch + name);
         const int fp = runFlightProfile(t, "C F F F\n0 0 0\n0 350 10 1000 100\n10\n");
         const std::string path = t.scratch + name;

@@ -223,8 +223,8 @@ TEST(FlightProfileApproach, BackcourseRunsAlongNegativeXShiftedByTheOffset) {
 TEST(FlightProfileApproach, DecelerationSlowsTheRolloutToAStopInEitherStorage) {
     const std::string fp = "A F F F\n0 0 0\n25 -25 10 0 3 1000 50\n100 1\n";
     TestRun mem, file;
-    file.rd->forceFileStorage = true;
     ASSERT_EQ(runFlightProfile(mem, fp), 0);
+    testControl().forceFileStorage = true;
     ASSERT_EQ(runFlightProfile(file, fp), 0) << file.logText();
     EXPECT_TRUE(mem.rd->pointTable.inMemory);
     EXPECT_FALSE(file.rd->pointTable.inMemory);
@@ -336,7 +336,7 @@ TEST(FlightProfileUser, FileEndingEarlyGivesTheTwoPartMessageAndResultOne) {
     // table (or scratch file) of that size is made.
     test::writeFile(file, "2147483647\n0 0 0 1 0 0\n");
     TestRun huge;
-    huge.rd->forceFileStorage = true;
+    testControl().forceFileStorage = true;
     EXPECT_EQ(runFlightProfile(huge, "U F F F\n0 0 0\n" + file + "\n"), 1);
     EXPECT_EQ(huge.logText(),
               "ERROR! Unexpected end of file while reading user-defined flight profile.\n");
@@ -459,7 +459,7 @@ TEST(FlightProfileFailures, UndefinedFlightsFailWithAMessage) {
 
 TEST(FlightProfileFailures, ScratchFilesThatCannotBeWrittenFailTheCommand) {
     TestRun t;
-    t.rd->forceFileStorage = true;
+    testControl().forceFileStorage = true;
     std::snprintf(t.rd->scratchDirectory, sizeof t.rd->scratchDirectory, "%smissing/",
                   t.scratch.c_str());
     EXPECT_EQ(runFlightProfile(t, "A F F F\n0 0 0\n0 100 10 0 3 1000 0\n100\n"), -1);

@@ -195,7 +195,7 @@ TEST(ReviewFlight, PatternsAgreeValueForValueWithTheirFormulas) {
         ASSERT_EQ(runFlightProfile(t, c.lines), 0) << c.lines << t.logText();
         expectSameFlight(t, referenceFlight(c.in), c.lines);
         TestRun f;
-        f.rd->forceFileStorage = true;
+        testControl().forceFileStorage = true;
         ASSERT_EQ(runFlightProfile(f, c.lines), 0) << c.lines << f.logText();
         expectSameFlight(f, referenceFlight(c.in), std::string("file storage: ") + c.lines);
     }

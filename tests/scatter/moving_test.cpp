@@ -28,7 +28,7 @@ int readMotion(TestRun& t, const std::string& content) {
 }
 
 std::vector<MovingPosition> movingEntries(RunData& rd) {
-    const RunTable<MovingPosition>& table = rd.movingTable;
+    const TableStore<MovingPosition>& table = rd.movingTable;
     if (table.inMemory) return table.entries;
     std::vector<MovingPosition> out(static_cast<size_t>(rd.pointCount));
     FILE* f = std::fopen(table.path, "rb");
@@ -60,7 +60,7 @@ void prepare(TestRun& t, int n, double meanTimeStep = 1.0) {
 TEST(MotionFile, TwoWaypointExampleEntryByEntry) {
     for (const bool files : {false, true}) {
         TestRun t;
-        t.rd->forceFileStorage = files;
+        testControl().forceFileStorage = files;
         prepare(t, 15);
         ASSERT_EQ(readMotion(t, "1\nheader text\n2\n0 0 0 0 10\n100 0 0 90 0\n"), 0);
         EXPECT_EQ(t.rd->movingTable.inMemory, !files);
@@ -287,9 +287,9 @@ TEST(MovingPlate, DopplerUsesTheVelocityRelativeToThePlate) {
 
 TEST(MovingPlate, FileStorageGivesTheSameRecords) {
     TestRun memory, files;
-    files.rd->forceFileStorage = true;
     std::vector<std::vector<FieldRecord>> r;
     for (TestRun* t : {&memory, &files}) {
+        testControl().forceFileStorage = t == &files;
         prepare(*t, 9);
         ASSERT_EQ(readMotion(*t, "0\n3\n0 0 0 0 100\n0 300 0 20 50\n-200 300 0 0 0\n"), 0);
         const Scatterer plate = readPlate(*t, kPlateLines);

@@ -58,9 +58,9 @@ TEST(PlateRun, PlateAddsFiniteMultipathAndMagnitudes) {
 TEST(PlateRun, FileStorageWritesTheSameFieldFile) {
     const std::string commands = station() + kPlate + "SP\nf 1 1 7\n0 -400 400 -400 0 30 -10\nEN\n";
     const test::CalcResult memory = test::runCommandFile(commands);
-    runData().forceFileStorage = true;
+    testControl().forceFileStorage = true;
     const test::CalcResult file = test::runCommandFile(commands);
-    runData().forceFileStorage = false;
+    testControl().forceFileStorage = false;
     ASSERT_EQ(memory.state, kFinished) << memory.log;
     ASSERT_EQ(file.state, kFinished) << file.log;
     EXPECT_EQ(file.log, memory.log);

@@ -221,7 +221,7 @@ TEST(PlateStorage, FileStorageGivesTheSameRecords) {
     for (int file : {0, 1}) {
         test::TestRun t;
         RunData& rd = *t.rd;
-        rd.forceFileStorage = file == 1;
+        testControl().forceFileStorage = file == 1;
         setStation(rd, 110.0);
         rd.system.captureEffect = 1;
         rd.system.captureWeight = 0.8;
@@ -237,7 +237,7 @@ TEST(PlateStorage, FileStorageGivesTheSameRecords) {
         results[file] = fieldRecords(rd);
         if (file == 1) {
             EXPECT_EQ(test::readFile(rd.fieldTable.path).size(), 240u * points.size());
-            EXPECT_FALSE(test::fileExists(rd.fieldPassPath));
+            EXPECT_FALSE(test::fileExists(rd.fieldTable.passPath));
         }
     }
     for (size_t i = 0; i < points.size(); ++i) {

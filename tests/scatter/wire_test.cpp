@@ -248,9 +248,9 @@ TEST(WireScattering, ClearanceArrayScaledByCaptureWeight) {
 
 TEST(WireScattering, FileStorageGivesTheSameRecords) {
     TestRun memory, files;
-    files.rd->forceFileStorage = true;
     std::vector<std::vector<FieldRecord>> r;
     for (TestRun* t : {&memory, &files}) {
+        testControl().forceFileStorage = t == &files;
         test::setupCourseArray(*t->rd, 1);
         t->rd->system.captureWeight = 0.5;
         test::setFlight(*t->rd, test::approachPoints(7));

@@ -61,10 +61,9 @@ TestRun::TestRun() : rd(std::make_unique<RunData>()) {
 TestRun::~TestRun() {
     if (rd->messageLog != nullptr) std::fclose(rd->messageLog);
     if (rd->commandFile != nullptr) std::fclose(rd->commandFile);
-    for (auto* t : {&rd->pointTable.writer, &rd->fieldTable.writer, &rd->movingTable.writer}) {
-        if (*t != nullptr) std::fclose(*t);
-        *t = nullptr;
-    }
+    releaseRunTables(*rd);
+    // Switches a test set for this run do not reach the next test.
+    testControl() = TestControl{};
     std::error_code ec;
     std::filesystem::remove_all(scratch, ec);
 }
@@ -104,11 +103,11 @@ int32_t waitForRun(double timeoutSeconds) {
 }
 
 CalcResult runCommandFile(const std::string& commands, const std::string& runName,
-                          const std::string& projectDir) {
+                          const std::string& projectDir, uint32_t option) {
     CalcResult r;
     r.projectDir = projectDir.empty() ? makeTempDir("run") : projectDir;
     writeFile(r.projectDir + runName + ".dat", commands);
-    r.startCode = ILSCalc_Start(runName.c_str(), r.projectDir.c_str(), r.projectDir.c_str(), 0);
+    r.startCode = ILSCalc_Start(runName.c_str(), r.projectDir.c_str(), r.projectDir.c_str(), option);
     r.scratchDir = r.projectDir + "scratch/";
     if (r.startCode == 0) waitForRun();
     r.state = ILSCalc_GetProgress(&r.percent);
@@ -138,27 +137,29 @@ void addTestElement(RunData& rd, int j, double x, double y, double z, Complex cs
 
 std::vector<ObservationPoint> tablePoints(RunData& rd) {
     std::vector<ObservationPoint> out;
-    PointCursor cursor;
-    EXPECT_EQ(openPoints(rd, cursor), 0);
-    for (int32_t i = 0; i < rd.pointCount; ++i) {
-        ObservationPoint p{};
-        EXPECT_EQ(nextPoint(rd, cursor, p), 0);
-        out.push_back(p);
+    TableStore<ObservationPoint>::Reader reader;
+    EXPECT_EQ(reader.open(rd.pointTable, rd.messageLog), 0);
+    while (true) {
+        const auto block = reader.next(7);  // odd blocks, to cross their edges
+        if (block.empty()) break;
+        out.insert(out.end(), block.begin(), block.end());
     }
-    closePoints(cursor);
+    EXPECT_FALSE(reader.failed());
+    EXPECT_EQ(out.size(), static_cast<size_t>(rd.pointCount));
     return out;
 }
 
 std::vector<FieldRecord> fieldRecords(RunData& rd) {
     std::vector<FieldRecord> out;
-    FieldReader reader;
-    EXPECT_EQ(openFieldReader(rd, reader), 0);
-    for (int32_t i = 0; i < rd.pointCount; ++i) {
-        FieldRecord r{};
-        EXPECT_EQ(nextFieldRecord(rd, reader, r), 0);
-        out.push_back(r);
+    TableStore<FieldRecord>::Reader reader;
+    EXPECT_EQ(reader.open(rd.fieldTable, rd.messageLog), 0);
+    while (true) {
+        const auto block = reader.next(5);
+        if (block.empty()) break;
+        out.insert(out.end(), block.begin(), block.end());
     }
-    closeFieldReader(reader);
+    EXPECT_FALSE(reader.failed());
+    EXPECT_EQ(out.size(), static_cast<size_t>(rd.pointCount));
     return out;
 }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "interface/run_data.h"
+#include "interface/test_control.h"
 
 namespace ils::test {
 
@@ -50,8 +51,9 @@ struct CalcResult {
     std::string projectDir;  // ends in '/'
     std::string scratchDir;  // ends in '/'
 };
+// option: ILSCalc_Start's option argument (the low 8 bits cap the threads).
 CalcResult runCommandFile(const std::string& commands, const std::string& runName = "t",
-                          const std::string& projectDir = "");
+                          const std::string& projectDir = "", uint32_t option = 0);
 // Waits until the run state is no longer Running (at most timeoutSeconds).
 int32_t waitForRun(double timeoutSeconds = 120.0);
 

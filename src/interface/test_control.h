@@ -1,0 +1,27 @@
+// Switches that only tests set, kept apart from the run data: the exports
+// never change them, so a production run always sees the defaults.
+#pragma once
+
+#include <cstdint>
+
+namespace ils {
+
+struct RunData;
+
+struct TestControl {
+    // Tables go to scratch files as if memory ran short.
+    bool forceFileStorage = false;
+    // Called on the worker thread after each command has been carried out
+    // (before the status is examined), so tests can watch the progress or
+    // hold the run at a command boundary.
+    void (*afterCommand)(RunData& rd, const char* word) = nullptr;
+    // ILSCalc_Start acts as if no thread could be started.
+    bool failWorkerStart = false;
+    // Points per block of the field passes; 0 keeps the engine's own choice.
+    int32_t blockPoints = 0;
+};
+
+// The one instance, next to the run data's owner.
+TestControl& testControl();
+
+}  // namespace ils

@@ -1,0 +1,95 @@
+#include "path/worker_pool.h"
+
+#include <algorithm>
+#include <system_error>
+
+namespace ils {
+
+WorkerPool::WorkerPool(int threads) {
+    for (int slot = 1; slot < threads; ++slot) {
+        try {
+            workers_.emplace_back([this, slot] { workerLoop(slot); });
+        } catch (const std::system_error&) {
+            break;  // fewer threads than asked: the pool still works
+        }
+    }
+}
+
+WorkerPool::~WorkerPool() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stopping_ = true;
+    }
+    wake_.notify_all();
+    for (std::thread& t : workers_) t.join();
+}
+
+int WorkerPool::threadsFor(unsigned cap) {
+    if (cap != 0) return static_cast<int>(cap);
+    const unsigned hw = std::thread::hardware_concurrency();
+    return hw == 0 ? 1 : static_cast<int>(std::min(hw, 255u));
+}
+
+// Chunks are handed out under the lock; each is a contiguous range.
+void WorkerPool::takeChunks(int slot) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    while (true) {
+        const int32_t begin = nextChunk_;
+        if (begin >= count_) break;
+        const int32_t end = count_ - begin > chunk_ ? begin + chunk_ : count_;
+        nextChunk_ = end;
+        const Task* task = task_;
+        lock.unlock();
+        (*task)(begin, end, slot);
+        lock.lock();
+    }
+}
+
+void WorkerPool::workerLoop(int slot) {
+    uint64_t seen = 0;
+    std::unique_lock<std::mutex> lock(mutex_);
+    while (true) {
+        wake_.wait(lock, [&] { return stopping_ || generation_ != seen; });
+        if (stopping_) return;
+        seen = generation_;
+        lock.unlock();
+        takeChunks(slot);
+        lock.lock();
+        if (--busy_ == 0) done_.notify_all();
+    }
+}
+
+void WorkerPool::run(int32_t count, int32_t minChunk, const Task& fn) {
+    if (count <= 0) return;
+    if (workers_.empty()) {
+        fn(0, count, 0);
+        return;
+    }
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        task_ = &fn;
+        count_ = count;
+        // A few chunks per thread, so that threads finishing early take more.
+        const int32_t perThread = count / (size() * 4) + 1;
+        chunk_ = std::max(std::max<int32_t>(minChunk, 1), perThread);
+        nextChunk_ = 0;
+        busy_ = static_cast<int>(workers_.size());
+        ++generation_;
+    }
+    wake_.notify_all();
+    takeChunks(0);
+    std::unique_lock<std::mutex> lock(mutex_);
+    done_.wait(lock, [&] { return busy_ == 0; });
+    task_ = nullptr;
+}
+
+void parallelFor(WorkerPool* pool, int32_t count, int32_t minChunk, const WorkerPool::Task& fn) {
+    if (count <= 0) return;
+    if (pool == nullptr) {
+        fn(0, count, 0);
+        return;
+    }
+    pool->run(count, minChunk, fn);
+}
+
+}  // namespace ils
