@@ -2,12 +2,8 @@
 // project's command file with a live progress display, turns Ctrl-C into a
 // stop request, shows the run's errors and warnings, post-processes the
 // FieldFile, and exports, plots and checks the report.
-#include <signal.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <cmath>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -17,6 +13,7 @@
 #include <vector>
 
 #include "host_files.h"
+#include "host_platform.h"
 #include "ilscalc/ilscalc.h"
 #include "ilscalc/version.h"
 #include "plot.h"
@@ -81,10 +78,6 @@ const char* const kUsage =
     "  5  post-processing failed, or its parameter file or report is unusable\n"
     "  6  a tolerance check failed\n"
     "  7  an output file (CSV, plot data) could not be written or drawn\n";
-
-volatile std::sig_atomic_t stopSignal = 0;
-
-extern "C" void onInterrupt(int) { stopSignal = 1; }
 
 struct Options {
     std::string command;
@@ -200,7 +193,7 @@ std::string timeLeft(int percent, double elapsed) {
 
 // Polls the run until it ends; draws a bar on a terminal, plain lines otherwise.
 int32_t followRun() {
-    const bool terminal = isatty(STDOUT_FILENO) != 0;
+    const bool terminal = stdoutIsTerminal();
     const auto start = std::chrono::steady_clock::now();
     int lastShown = -1;
     double lastLineTime = -100.0;
@@ -211,7 +204,7 @@ int32_t followRun() {
         state = ILSCalc_GetProgress(&percent);
         const double elapsed =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        if (stopSignal != 0 && !stopSent) {
+        if (interruptRequested() && !stopSent) {
             stopSent = true;
             ILSCalc_Stop();
             std::printf("%sStop requested: the run ends after its current command "
@@ -400,7 +393,7 @@ int processReport(const Options& o, const std::string& scratchDir, const PostNam
 int postProcess(const Options& o, const std::string& scratchDir, const PostNames& names) {
     // Post-processing leaves its debug tables in the current directory and
     // takes a relative report prefix from it: both belong in scratch.
-    if (chdir(scratchDir.c_str()) != 0) {
+    if (!changeDirectory(scratchDir)) {
         std::printf("Cannot enter the scratch directory %s.\n", scratchDir.c_str());
         return kExitPostFailed;
     }
@@ -435,15 +428,6 @@ bool readPostNames(const std::string& path, PostNames& names, std::string& text)
         return false;
     }
     return true;
-}
-
-void installInterruptHandler() {
-    struct sigaction sa {};
-    sa.sa_handler = onInterrupt;
-    sigemptyset(&sa.sa_mask);
-    sa.sa_flags = SA_RESETHAND;  // a second Ctrl-C ends the program
-    sigaction(SIGINT, &sa, nullptr);
-    sigaction(SIGTERM, &sa, nullptr);
 }
 
 int runCommand(const Options& o) {
@@ -481,7 +465,7 @@ int runCommand(const Options& o) {
     }
     // Files named inside the command file (user flight profiles, motion files)
     // are read relative to the project, as its author wrote them.
-    if (chdir(project.c_str()) != 0) {
+    if (!changeDirectory(project)) {
         std::printf("Cannot enter the project directory %s.\n", project.c_str());
         return kExitNotStarted;
     }

@@ -1,16 +1,10 @@
 #include "plot.h"
 
-#include <spawn.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
-extern char** environ;
+#include "host_platform.h"
 
 namespace ilshost {
 
@@ -66,15 +60,13 @@ std::string findOnPath(const std::string& program) {
     std::string dirs(path);
     size_t start = 0;
     while (start <= dirs.size()) {
-        size_t end = dirs.find(':', start);
+        size_t end = dirs.find(pathListSeparator(), start);
         if (end == std::string::npos) end = dirs.size();
         std::string dir = dirs.substr(start, end - start);
         if (dir.empty()) dir = ".";
-        const std::string candidate = dir + "/" + program;
-        struct stat st {};
-        if (stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
-            access(candidate.c_str(), X_OK) == 0) {
-            return candidate;
+        for (const std::string& name : executableNames(program)) {
+            const std::string candidate = dir + "/" + name;
+            if (isExecutableFile(candidate)) return candidate;
         }
         start = end + 1;
     }
@@ -155,23 +147,16 @@ bool writePlotFiles(const Report& report, const std::vector<PlotLimits>& limits,
 }
 
 bool runGnuplot(const std::string& gnuplot, const std::string& scriptPath, std::string& error) {
-    pid_t pid = 0;
-    std::string program = gnuplot;
-    std::string script = scriptPath;
-    char* argv[] = {program.data(), script.data(), nullptr};
-    const int rc = posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, environ);
-    if (rc != 0) {
+    const int status = runProgram(gnuplot, {scriptPath});
+    if (status == kProgramNotStarted) {
         error = "cannot start " + gnuplot;
         return false;
     }
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0) {
-        if (errno != EINTR) {
-            error = "lost track of gnuplot";
-            return false;
-        }
+    if (status == kProgramLost) {
+        error = "lost track of gnuplot";
+        return false;
     }
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    if (status != 0) {
         error = "gnuplot failed on " + scriptPath;
         return false;
     }
