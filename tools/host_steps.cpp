@@ -1,10 +1,12 @@
 #include "host_steps.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 
 #include "host_platform.h"
+#include "icao_checks.h"
 #include "ilscalc/ilscalc.h"
 #include "plot.h"
 #include "tolerance.h"
@@ -149,6 +151,124 @@ int runToleranceChecks(const Options& o, const std::string& scratchDir, const Po
     return code;
 }
 
+bool selected(const Options& o, const std::string& check) {
+    if (o.checks.empty()) return check == "structure";
+    return std::find(o.checks.begin(), o.checks.end(), check) != o.checks.end();
+}
+
+// What X must be for a check: reference code(s) and distance units.
+bool xIs(const PostNames& names, std::initializer_list<int> codes, std::initializer_list<int> units) {
+    return std::find(codes.begin(), codes.end(), names.referenceCode) != codes.end() &&
+           std::find(units.begin(), units.end(), names.distanceUnitsCode) != units.end();
+}
+
+// The width, clearance and glide-path checks of every CDI Trace.
+int runIcaoChecks(const Options& o, const PostNames& names, const Report& report, std::vector<PlotLimits>& bands,
+                  std::vector<std::string>& json) {
+    const bool glidePath = names.ilsType == 1;
+    int code = kExitOk;
+    struct Want {
+        const char* check;
+        bool ok;
+        const char* need;
+    };
+    const Want wants[] = {
+        {"width", !glidePath && xIs(names, {1}, {0, 1}),
+         "a localizer run across the course with X = cross-track offset y (reference code 1) in feet or metres"},
+        {"clearance", !glidePath && xIs(names, {12, 21}, {3}),
+         "a localizer orbit with X = azimuth (reference code 12 or 21) in degrees (units code 3)"},
+        {"path", glidePath && xIs(names, {11}, {3}),
+         "a glide-slope level run with X = elevation angle (reference code 11) in degrees (units code 3)"},
+    };
+    for (const Want& w : wants) {
+        if (!selected(o, w.check)) continue;
+        if (!w.ok) {
+            std::printf("Check %s: NOT CHECKED: it needs %s.\n", w.check, w.need);
+            json.push_back(std::string("    {\"check\": \"") + w.check + "\", \"result\": \"not checked\"}");
+            code = kExitTolerance;
+            continue;
+        }
+        size_t checked = 0;
+        for (size_t c = 1; c < report.columns.size(); ++c) {
+            if (report.columns[c].label != "CDI") continue;
+            const int outputType = c - 1 < names.traces.size() ? names.traces[c - 1].outputType : -1;
+            std::vector<double> x, values, ddm;
+            for (const std::vector<double>& row : report.rows) {
+                x.push_back(row[0]);
+                values.push_back(row[c]);
+            }
+            std::string reason;
+            const std::string title = columnTitle(report.columns[c]);
+            if (c - 1 < names.traces.size() && names.traces[c - 1].flightCorrections != 0) {
+                // A corrected Trace shows the error, not the signal the check measures.
+                std::printf("Check %s: %s: not checked: it has flight corrections.\n", w.check, title.c_str());
+                continue;
+            }
+            if (!traceAsDdm(report.columns[c], outputType, glidePath, values, ddm, reason)) {
+                std::printf("Check %s: %s: not checked: %s.\n", w.check, title.c_str(), reason.c_str());
+                continue;
+            }
+            ++checked;
+            const double toTrace = values.empty() || ddm.empty() ? 1.0 : [&] {
+                for (size_t i = 0; i < ddm.size(); ++i) {
+                    if (ddm[i] != 0.0) return values[i] / ddm[i];
+                }
+                return 1.0;
+            }();
+            PlotLimits band;
+            band.column = c;
+            band.drawMean = false;
+            IcaoCheck r;
+            if (std::string(w.check) == "width") {
+                const double toMetres = names.distanceUnitsCode == 0 ? 0.3048 : 1.0;
+                std::vector<double> metres;
+                for (double v : x) metres.push_back(v * toMetres);
+                const double centre = o.haveThreshold ? o.thresholdY : 0.0;
+                r = courseWidthCheck(metres, ddm, centre, o.category);
+                // Lines of the least and the greatest allowed sensitivity through
+                // the measured course line, inside the half course sector.
+                const Measure& align = r.measures.back();
+                const double zero = align.found ? align.value + centre : centre;
+                const double tol = o.category == 3 ? 0.10 : 0.17;
+                for (double m : metres) {
+                    const double lo = 0.00145 * (1 - tol) * (m - zero);
+                    const double hi = 0.00145 * (1 + tol) * (m - zero);
+                    const bool inside = std::fabs(hi) <= 0.155;
+                    band.lower.push_back(inside ? std::min(lo, hi) * toTrace : NAN);
+                    band.upper.push_back(inside ? std::max(lo, hi) * toTrace : NAN);
+                }
+                band.xMarks.push_back({"centreline", centre / toMetres});
+                band.caption = "ICAO sensitivity range through the course line";
+            } else if (std::string(w.check) == "clearance") {
+                std::vector<double> need;
+                r = clearanceCheck(x, ddm, need, band.failing);
+                for (double n : need) {
+                    band.lower.push_back(-n * std::fabs(toTrace));
+                    band.upper.push_back(n * std::fabs(toTrace));
+                }
+                band.caption = "ICAO least clearance |DDM| (0.180, 0.155)";
+            } else {
+                r = glidePathAngleCheck(x, ddm, o.pathAngle, o.category);
+                band.lower.assign(x.size(), -0.0875 * std::fabs(toTrace));
+                band.upper.assign(x.size(), 0.0875 * std::fabs(toTrace));
+                const double tol = o.category == 3 ? 0.04 : 0.075;
+                band.xMarks.push_back({"min angle", o.pathAngle * (1 - tol)});
+                band.xMarks.push_back({"max angle", o.pathAngle * (1 + tol)});
+                band.caption = "0.0875 DDM (half-sector points)";
+            }
+            std::printf("\n%s", icaoTable(r, title).c_str());
+            json.push_back(icaoJson(r, title));
+            if (!r.pass) code = kExitTolerance;
+            bands.push_back(band);
+        }
+        if (checked == 0) {
+            std::printf("Check %s: NOT CHECKED: no CDI Trace in microamperes or DDM.\n", w.check);
+            code = kExitTolerance;
+        }
+    }
+    return code;
+}
+
 // Report, CSV, tolerance checks and plots after a successful ILSPost.
 int processReport(const Options& o, const std::string& scratchDir, const PostNames& names, StepLog& log) {
     std::vector<std::string> pending;
@@ -192,7 +312,10 @@ int processReport(const Options& o, const std::string& scratchDir, const PostNam
     if (o.category != 0) {
         if (interrupted(step)) return kExitInterrupted;
         std::vector<std::string> json;
-        const int code = runToleranceChecks(o, scratchDir, names, report, bands, json);
+        int code = selected(o, "structure") ? runToleranceChecks(o, scratchDir, names, report, bands, json)
+                                            : kExitOk;
+        const int more = runIcaoChecks(o, names, report, bands, json);
+        if (code == kExitOk) code = more;
         if (code != kExitOk && exitCode == kExitOk) exitCode = code;
         std::string all = "{\"report\": " + jsonText(reportPath) + ", \"checks\": [\n";
         for (size_t i = 0; i < json.size(); ++i) all += json[i] + (i + 1 < json.size() ? ",\n" : "\n");

@@ -33,6 +33,10 @@ struct Options {
     bool plot = false;
     bool csv = false;
     int category = 0;
+    // Which ICAO checks --category runs: "structure" (the default), "width",
+    // "clearance", "path".
+    std::vector<std::string> checks;
+    double pathAngle = 3.0;  // nominal glide-path angle, degrees
     bool haveThreshold = false;
     double thresholdX = 0.0, thresholdY = 0.0;
     bool haveStopEnd = false;

@@ -2,6 +2,7 @@
 // project's command file with a live progress display, turns Ctrl-C into a
 // stop request, shows the run's errors and warnings, post-processes the
 // FieldFile, and exports, plots and checks the report.
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cmath>
@@ -59,7 +60,16 @@ const char* const kUsage =
     "  --category I|II|III  check every CDI Trace in microamperes against the ICAO\n"
     "                       course-structure limits of that category (needs --threshold);\n"
     "                       the results also go to REPORT.checks.json\n"
-    "  --threshold X,Y      runway threshold in metres, in the run's x-y frame\n"
+    "  --checks LIST        which checks --category runs, comma-separated (default\n"
+    "                       structure): structure (course structure along an\n"
+    "                       approach), width (localizer displacement sensitivity and\n"
+    "                       alignment, run across the course, X = y), clearance\n"
+    "                       (localizer off-course clearance, orbit, X = azimuth in\n"
+    "                       degrees), path (glide-path angle and half sectors, level\n"
+    "                       run, X = elevation in degrees)\n"
+    "  --path-angle DEG     nominal glide-path angle for the path check (default 3)\n"
+    "  --threshold X,Y      runway threshold in metres, in the run's x-y frame (for\n"
+    "                       width its y is the centreline, else y = 0)\n"
     "  --stop-end X,Y       runway stop end in metres; gives the runway direction (else\n"
     "                       the flight's direction) and points D and E for Category III\n"
     "\n"
@@ -128,6 +138,27 @@ int parseOptions(int argc, char** argv, Options& o) {
             else if (v == "II" || v == "2") o.category = 2;
             else if (v == "III" || v == "3") o.category = 3;
             else return usageError("--category must be I, II or III, not " + v);
+        } else if (a == "--checks") {
+            if (!value(v) || v.empty()) return usageError("--checks needs a list such as structure,width");
+            o.checks.clear();
+            size_t start = 0;
+            while (start <= v.size()) {
+                size_t end = v.find(',', start);
+                if (end == std::string::npos) end = v.size();
+                const std::string c = v.substr(start, end - start);
+                if (c != "structure" && c != "width" && c != "clearance" && c != "path") {
+                    return usageError("--checks takes structure, width, clearance and path, not " + c);
+                }
+                o.checks.push_back(c);
+                start = end + 1;
+            }
+        } else if (a == "--path-angle") {
+            char* end = nullptr;
+            if (!value(v)) return usageError("--path-angle needs degrees");
+            o.pathAngle = std::strtod(v.c_str(), &end);
+            if (v.empty() || *end != '\0' || !(o.pathAngle > 0.0 && o.pathAngle < 10.0)) {
+                return usageError("--path-angle needs an angle in degrees between 0 and 10");
+            }
         } else if (a == "--threshold") {
             if (!value(v) || !parsePair(v, o.thresholdX, o.thresholdY)) {
                 return usageError("--threshold needs X,Y in metres");
@@ -172,9 +203,13 @@ int parseOptions(int argc, char** argv, Options& o) {
         if (positional.size() == 1 && !o.project.empty()) return usageError("--project needs RUN_NAME");
     }
     if (!o.overlay.empty() && !o.plot) return usageError("--overlay belongs to --plot");
-    if (o.category != 0 && !o.haveThreshold) return usageError("--category needs --threshold X,Y");
-    if (o.category == 0 && (o.haveThreshold || o.haveStopEnd)) {
-        return usageError("--threshold and --stop-end belong to --category");
+    const bool structure =
+        o.checks.empty() || std::find(o.checks.begin(), o.checks.end(), "structure") != o.checks.end();
+    if (o.category != 0 && structure && !o.haveThreshold) {
+        return usageError("--category needs --threshold X,Y for the course-structure check");
+    }
+    if (o.category == 0 && (o.haveThreshold || o.haveStopEnd || !o.checks.empty())) {
+        return usageError("--threshold, --stop-end and --checks belong to --category");
     }
     return -1;
 }

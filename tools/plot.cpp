@@ -157,12 +157,19 @@ bool writePlotFiles(const Report& report, const Report* overlay, const std::vect
             widen(c, v);
         }
         for (const PlotLimits& l : limits) {
-            const double lim = i < l.limits.size() ? l.limits[i] : NAN;
+            double lo = NAN, hi = NAN;
+            if (!l.lower.empty() || !l.upper.empty()) {
+                lo = i < l.lower.size() ? l.lower[i] : NAN;
+                hi = i < l.upper.size() ? l.upper[i] : NAN;
+            } else {
+                const double lim = i < l.limits.size() ? l.limits[i] : NAN;
+                lo = l.meanCourse - lim;
+                hi = l.meanCourse + lim;
+            }
             const bool bad = i < l.failing.size() && l.failing[i] != 0;
-            data += " " + number(l.meanCourse - lim) + " " + number(l.meanCourse + lim) + " " +
-                    number(bad ? row[l.column] : NAN);
-            widen(l.column, l.meanCourse - lim);
-            widen(l.column, l.meanCourse + lim);
+            data += " " + number(lo) + " " + number(hi) + " " + number(bad ? row[l.column] : NAN);
+            widen(l.column, lo);
+            widen(l.column, hi);
         }
         data += "\n";
     }
@@ -213,13 +220,18 @@ bool writePlotFiles(const Report& report, const Report* overlay, const std::vect
                 plot += ", " + quoted(dataPath) + " using 1:" + std::to_string(bandColumn) +
                         " with lines lw 1.5 dt 2 lc rgb '#c00000' title " + quoted(l.caption) +
                         ", " + quoted(dataPath) + " using 1:" + std::to_string(bandColumn + 1) +
-                        " with lines lw 1.5 dt 2 lc rgb '#c00000' notitle, " + number(l.meanCourse) +
-                        " with lines lw 1 dt 3 lc rgb '#606060' title 'mean course', " + quoted(dataPath) +
-                        " using 1:" + std::to_string(bandColumn + 2) +
+                        " with lines lw 1.5 dt 2 lc rgb '#c00000' notitle, " +
+                        (l.drawMean ? number(l.meanCourse) +
+                                          " with lines lw 1 dt 3 lc rgb '#606060' title 'mean course', "
+                                    : std::string()) +
+                        quoted(dataPath) + " using 1:" + std::to_string(bandColumn + 2) +
                         " with points pt 7 ps 0.8 lc rgb '#e00000' title 'outside the limit'";
+                std::vector<ApproachMark> placed;
+                for (const ApproachMark& m : l.marks) placed.push_back({m.name, xAtAlong(l.along, report, m.along)});
+                for (const ApproachMark& m : l.xMarks) placed.push_back(m);
                 int markIndex = 0;
-                for (const ApproachMark& m : l.marks) {
-                    const double x = xAtAlong(l.along, report, m.along);
+                for (const ApproachMark& m : placed) {
+                    const double x = m.along;
                     if (!std::isfinite(x)) continue;
                     marks += "set arrow from " + number(x) + ", graph 0 to " + number(x) +
                              ", graph 1 nohead lw 1 dt 3 lc rgb '#2a7a2a'\n";

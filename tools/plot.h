@@ -9,15 +9,19 @@
 
 namespace ilshost {
 
-// Tolerance band of one Trace column: mean course and the limit at every
-// point (NaN where the point lies outside every segment).
+// Limits drawn on one Trace column: either mean course +- limit (course
+// structure) or explicit lower and upper lines, both per point (NaN where no
+// limit applies), with the failing points and marks on the X axis.
 struct PlotLimits {
     size_t column = 0;
     double meanCourse = 0.0;
-    std::vector<double> limits;
+    std::vector<double> limits;       // per point: the limit about the mean
+    std::vector<double> lower, upper; // per point, used instead when not empty
+    bool drawMean = true;             // the mean course as a dotted line
     std::vector<char> failing;        // per point: 1 where it exceeds its limit
     std::vector<double> along;        // per point: metres from the threshold
-    std::vector<ApproachMark> marks;  // A, B, C, ... to mark on the X axis
+    std::vector<ApproachMark> marks;  // A, B, C, ... placed by their along-track metres
+    std::vector<ApproachMark> xMarks; // marks placed at an X value of the report
     std::string caption;  // e.g. "ICAO Cat I localizer limit"
 };
 

@@ -20,6 +20,7 @@ ToleranceSegment segment(const char* name, double from, double to, double limitF
 std::string distanceText(double along) {
     char buf[48];
     if (std::isinf(along)) return along < 0 ? "coverage" : "end";
+    if (along == 0.0) return "threshold";
     if (along <= 0.0) {
         std::snprintf(buf, sizeof buf, "%.0f m before thr", -along);
     } else {

@@ -111,3 +111,24 @@ TEST(HostEnds, ToleranceCheckThatChecksNothingIsNotAPass) {
     EXPECT_TRUE(fileExists(dir + "scratch/RUN.checks.json"));
     EXPECT_NE(readFile(dir + "scratch/RUN.checks.json").find("\"result\": \"not checked\""), std::string::npos);
 }
+
+TEST(HostEnds, ChecksThatDoNotFitTheFlightSayWhy) {
+    // The shared project is a run across the course (X = y in metres): the
+    // width check measures it; clearance needs an orbit and says so.
+    const std::string dir = makeTempDir("ends_fit");
+    writeFile(dir + "RUN.dat", std::string(kHostStation) + kHostLateral);
+    writeFile(dir + "RUN.post", kHostPost);
+    Outcome o = host("run " + dir + " RUN --category I --checks width");
+    EXPECT_TRUE(has(o, "Localizer displacement sensitivity and course alignment: Y1 CDI course (uA)")) << o.output;
+    EXPECT_TRUE(has(o, "course alignment (DDM 0 from the centreline)")) << o.output;
+    const bool passed = has(o, "  result: pass\n");
+    EXPECT_EQ(o.code, passed ? 0 : 6) << o.output;
+    const std::string json = readFile(dir + "scratch/RUN.checks.json");
+    EXPECT_NE(json.find("\"check\": \"Localizer displacement sensitivity and course alignment\""), std::string::npos)
+        << json;
+
+    o = host("run " + dir + " RUN --category I --checks clearance");
+    EXPECT_EQ(o.code, 6) << o.output;
+    EXPECT_TRUE(has(o, "Check clearance: NOT CHECKED: it needs a localizer orbit")) << o.output;
+    EXPECT_EQ(host("run " + dir + " RUN --category I --checks bends").code, 1);
+}

@@ -96,3 +96,24 @@ TEST(PlotScript, LimitsFailingPointsMarksAndOverlay) {
     EXPECT_NE(gp.find("(WITHOUT)"), std::string::npos);
     EXPECT_NE(ils::test::readFile(dir + "WITH.overlay.dat").find("0 7 41"), std::string::npos);
 }
+
+TEST(PlotScript, ExplicitLimitLinesWithoutMeanCourse) {
+    const std::string dir = ils::test::makeTempDir("plot_lines");
+    const Report r = smallReport("ORB");
+    PlotLimits band;
+    band.column = 1;
+    band.drawMean = false;
+    band.lower = {-174.2, NAN, -150.0};
+    band.upper = {174.2, NAN, 150.0};
+    band.xMarks = {{"min angle", 50.0}};
+    band.caption = "clearance";
+    std::string script, error;
+    std::vector<std::string> images;
+    ASSERT_TRUE(writePlotFiles(r, nullptr, {band}, PlotStyle{}, dir + "ORB", script, images, error)) << error;
+    const std::string gp = ils::test::readFile(script);
+    EXPECT_EQ(gp.find("mean course"), std::string::npos);
+    EXPECT_NE(gp.find("set arrow from 50, graph 0"), std::string::npos) << gp;
+    const std::string data = ils::test::readFile(dir + "ORB.plot.dat");
+    EXPECT_NE(data.find("-100 1 40 -174.2 174.2 NaN\n"), std::string::npos) << data;
+    EXPECT_NE(data.find("0 2 41 NaN NaN NaN\n"), std::string::npos) << data;
+}
