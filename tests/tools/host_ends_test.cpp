@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <string>
 
@@ -60,6 +61,15 @@ TEST(HostEnds, FailedWriteNamesFileAndReasonAndIsNotASuccess) {
     EXPECT_TRUE(has(o, "Is a directory")) << o.output;
     EXPECT_FALSE(has(o, "CSV:         ")) << o.output;
     EXPECT_TRUE(has(o, "Not done:    CSV (write failed)")) << o.output;
+
+    // A report that cannot be created: the library's code 7, explained.
+    unlink((dir + "scratch/RUN.PTS").c_str());
+    ASSERT_EQ(mkdir((dir + "scratch/RUN.PTS").c_str(), 0755), 0);
+    const Outcome p = host("run " + dir + " RUN --csv --plot");
+    EXPECT_EQ(p.code, 5) << p.output;
+    EXPECT_TRUE(has(p, "Post-processing failed (code 7: the report cannot be created or written")) << p.output;
+    EXPECT_TRUE(has(p, "Not done:    post-processing, CSV, plots")) << p.output;
+    EXPECT_FALSE(has(p, "unknown")) << p.output;
 }
 
 TEST(HostEnds, OutputsOfAnEarlierRunDoNotStayLookingCurrent) {
@@ -131,4 +141,29 @@ TEST(HostEnds, ChecksThatDoNotFitTheFlightSayWhy) {
     EXPECT_EQ(o.code, 6) << o.output;
     EXPECT_TRUE(has(o, "Check clearance: NOT CHECKED: it needs a localizer orbit")) << o.output;
     EXPECT_EQ(host("run " + dir + " RUN --category I --checks bends").code, 1);
+}
+
+TEST(HostEnds, FullDiskIsReportedWithTheSystemsReason) {
+    // /dev/full accepts the open and refuses every write with ENOSPC.
+    if (!fileExists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    const std::string dir = makeTempDir("ends_full");
+    writeFile(dir + "RUN.dat", std::string(kHostStation) + kHostLateral);
+    writeFile(dir + "RUN.post", kHostPost);
+    mkdir((dir + "scratch").c_str(), 0755);
+    ASSERT_EQ(symlink("/dev/full", (dir + "scratch/RUN.csv").c_str()), 0);
+    Outcome o = host("run " + dir + " RUN --csv");
+    EXPECT_EQ(o.code, 7) << o.output;
+    EXPECT_TRUE(has(o, "cannot write " + dir + "scratch/RUN.csv: No space left on device")) << o.output;
+    EXPECT_FALSE(has(o, "CSV:         ")) << o.output;
+
+    // The field file on a full disk: the library reports it in its log, the
+    // host shows that line and the run does not pass for finished.
+    unlink((dir + "scratch/RUN.fld").c_str());
+    ASSERT_EQ(symlink("/dev/full", (dir + "scratch/RUN.fld").c_str()), 0);
+    o = host("run " + dir + " RUN");
+    EXPECT_EQ(o.code, 3) << o.output;
+    EXPECT_TRUE(has(o, "ERROR! ")) << o.output;
+    EXPECT_TRUE(has(o, "field file")) << o.output;
+    EXPECT_FALSE(has(o, "Run finished.")) << o.output;
+    EXPECT_TRUE(has(o, "Not done:    calculation (failed), post-processing")) << o.output;
 }
