@@ -305,6 +305,22 @@ std::vector<std::string> logMessages(const std::string& logText) {
     return out;
 }
 
+std::string jsonString(const std::string& s) {
+    std::string out = "\"";
+    for (char c : s) {
+        if (c == '"' || c == '\\') out.push_back('\\');
+        if (static_cast<unsigned char>(c) >= 32) out.push_back(c);
+    }
+    return out + "\"";
+}
+
+std::string jsonNumber(double v) {
+    if (!std::isfinite(v)) return "null";
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "%.6g", v);
+    return buf;
+}
+
 bool readWholeFile(const std::string& path, std::string& text) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return false;

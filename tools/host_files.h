@@ -65,6 +65,11 @@ bool parseFieldPositions(const std::string& bytes, std::vector<Position>& positi
 // or "WARNING! ", each with the continuation lines that belong to it.
 std::vector<std::string> logMessages(const std::string& logText);
 
+// JSON text: a quoted, escaped string (control characters dropped) and a
+// number (null when not finite).
+std::string jsonString(const std::string& s);
+std::string jsonNumber(double v);
+
 // File helpers.
 bool readWholeFile(const std::string& path, std::string& text);
 // Writes a file whole; on failure the file is removed and error (when given)

@@ -25,29 +25,12 @@ std::string reportBase(const std::string& reportPath) {
     return base;
 }
 
-std::string jsonText(const std::string& s) {
-    std::string out = "\"";
-    for (char c : s) {
-        if (c == '"' || c == '\\') out.push_back('\\');
-        if (static_cast<unsigned char>(c) < 32) continue;
-        out.push_back(c);
-    }
-    return out + "\"";
-}
-
-std::string jsonNumber(double v) {
-    if (!std::isfinite(v)) return "null";
-    char buf[40];
-    std::snprintf(buf, sizeof buf, "%.6g", v);
-    return buf;
-}
-
 // One course-structure result as a JSON object.
 std::string checkJson(const std::string& trace, Facility facility, int category,
                       const ToleranceResult& r) {
     std::string j = "    {\"check\": \"course structure\", \"facility\": ";
     j += facility == Facility::Localizer ? "\"localizer\"" : "\"glide path\"";
-    j += std::string(", \"category\": \"") + categoryName(category) + "\", \"trace\": " + jsonText(trace);
+    j += std::string(", \"category\": \"") + categoryName(category) + "\", \"trace\": " + jsonString(trace);
     j += ", \"mean_course_uA\": " + jsonNumber(r.meanCourse);
     j += ", \"points\": " + std::to_string(r.evaluatedPoints);
     j += ", \"result\": ";
@@ -56,7 +39,7 @@ std::string checkJson(const std::string& trace, Facility facility, int category,
     for (size_t k = 0; k < r.segments.size(); ++k) {
         const SegmentResult& s = r.segments[k];
         j += k ? ", " : "";
-        j += "{\"name\": " + jsonText(s.segment.name) + ", \"from_m\": " + jsonNumber(s.segment.alongFrom) +
+        j += "{\"name\": " + jsonString(s.segment.name) + ", \"from_m\": " + jsonNumber(s.segment.alongFrom) +
              ", \"to_m\": " + jsonNumber(s.segment.alongTo) + ", \"limit_from_uA\": " +
              jsonNumber(s.segment.limitFrom) + ", \"limit_to_uA\": " + jsonNumber(s.segment.limitTo) +
              ", \"points\": " + std::to_string(s.points);
@@ -317,7 +300,7 @@ int processReport(const Options& o, const std::string& scratchDir, const PostNam
         const int more = runIcaoChecks(o, names, report, bands, json);
         if (code == kExitOk) code = more;
         if (code != kExitOk && exitCode == kExitOk) exitCode = code;
-        std::string all = "{\"report\": " + jsonText(reportPath) + ", \"checks\": [\n";
+        std::string all = "{\"report\": " + jsonString(reportPath) + ", \"checks\": [\n";
         for (size_t i = 0; i < json.size(); ++i) all += json[i] + (i + 1 < json.size() ? ",\n" : "\n");
         all += "]}\n";
         const std::string jsonPath = base + ".checks.json";

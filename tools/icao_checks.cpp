@@ -86,22 +86,6 @@ std::string num(double v, const char* format = "%.4g") {
     return buf;
 }
 
-std::string jsonNum(double v) {
-    if (!std::isfinite(v)) return "null";
-    char buf[40];
-    std::snprintf(buf, sizeof buf, "%.6g", v);
-    return buf;
-}
-
-std::string jsonStr(const std::string& s) {
-    std::string out = "\"";
-    for (char c : s) {
-        if (c == '"' || c == '\\') out.push_back('\\');
-        if (static_cast<unsigned char>(c) >= 32) out.push_back(c);
-    }
-    return out + "\"";
-}
-
 }  // namespace
 
 bool traceAsDdm(const ReportColumn& column, int outputType, bool glidePath, const std::vector<double>& values,
@@ -268,16 +252,16 @@ std::string icaoTable(const IcaoCheck& check, const std::string& traceTitle) {
 }
 
 std::string icaoJson(const IcaoCheck& check, const std::string& traceTitle) {
-    std::string j = "    {\"check\": " + jsonStr(check.title) + ", \"trace\": " + jsonStr(traceTitle) +
+    std::string j = "    {\"check\": " + jsonString(check.title) + ", \"trace\": " + jsonString(traceTitle) +
                     ", \"result\": " + (check.pass ? "\"pass\"" : "\"fail\"") + ", \"measures\": [";
     for (size_t i = 0; i < check.measures.size(); ++i) {
         const Measure& m = check.measures[i];
-        j += (i ? ", " : "") + std::string("{\"name\": ") + jsonStr(m.name) + ", \"value\": " + jsonNum(m.value) +
-             ", \"from\": " + jsonNum(m.low) + ", \"to\": " + jsonNum(m.high) + ", \"unit\": " + jsonStr(m.unit) +
+        j += (i ? ", " : "") + std::string("{\"name\": ") + jsonString(m.name) + ", \"value\": " + jsonNumber(m.value) +
+             ", \"from\": " + jsonNumber(m.low) + ", \"to\": " + jsonNumber(m.high) + ", \"unit\": " + jsonString(m.unit) +
              ", \"result\": " + (!m.found ? "\"not found\"" : m.pass ? "\"pass\"" : "\"fail\"") + "}";
     }
     j += "]";
-    if (!check.note.empty()) j += ", \"note\": " + jsonStr(check.note);
+    if (!check.note.empty()) j += ", \"note\": " + jsonString(check.note);
     return j + "}";
 }
 

@@ -10,12 +10,6 @@
 
 using namespace ils::test;
 
-namespace {
-
-bool has(const Outcome& o, const std::string& text) { return o.output.find(text) != std::string::npos; }
-
-}  // namespace
-
 TEST(HostCheck, CleanProjectGivesItsSummary) {
     const std::string dir = makeTempDir("check_clean");
     writeFile(dir + "RUN.dat", std::string(kHostStation) + kHostLateral);

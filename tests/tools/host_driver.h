@@ -28,6 +28,9 @@ inline Outcome host(const std::string& args) {
     return o;
 }
 
+// True when the program's output holds text.
+inline bool has(const Outcome& o, const std::string& text) { return o.output.find(text) != std::string::npos; }
+
 // A small single-frequency localizer with a lateral run at the threshold.
 inline const char* const kHostStation =
     "SY\nL S A G\n110.3\nCO\n2 M M D\n0.0 0.0 8.2 0.0 0\n"

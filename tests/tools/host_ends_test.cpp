@@ -16,12 +16,6 @@
 
 using namespace ils::test;
 
-namespace {
-
-bool has(const Outcome& o, const std::string& text) { return o.output.find(text) != std::string::npos; }
-
-}  // namespace
-
 TEST(HostEnds, EveryLibraryCodeHasItsOwnMeaning) {
     for (int c = 0; c < ILSPOST_RESULT_COUNT; ++c) {
         const std::string t = ilshost::postResultText(c);
