@@ -354,6 +354,7 @@ int processReport(const Options& o, const std::string& scratchDir, const PostNam
             }
         }
     }
+    // An interrupt during the last step is still an interrupted run.
     if (interruptRequested()) return kExitInterrupted;
     return exitCode;
 }
@@ -445,7 +446,11 @@ int postProcess(const Options& o, const std::string& scratchDir, const PostNames
     return processReport(o, scratchDir, names, log);
 }
 
-void printSummary(const StepLog& log) {
+void printSummary(const StepLog& log, bool interrupted) {
+    if (interrupted) {
+        std::printf(log.notDone.empty() ? "Interrupted during the last step; every step had completed.\n"
+                                        : "Interrupted: the steps after the interrupt were skipped.\n");
+    }
     auto join = [](const std::vector<std::string>& v) {
         std::string s;
         for (size_t i = 0; i < v.size(); ++i) s += (i ? ", " : "") + v[i];

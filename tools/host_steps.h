@@ -69,7 +69,8 @@ int removeStaleOutputs(const std::string& reportPath);
 int postProcess(const Options& o, const std::string& scratchDir, const PostNames& names,
                 StepLog& log);
 
-// Prints "Completed: ..." and "Not done: ..." lines.
-void printSummary(const StepLog& log);
+// Prints "Completed: ..." and "Not done: ..." lines, after a line about the
+// interrupt when there was one.
+void printSummary(const StepLog& log, bool interrupted = false);
 
 }  // namespace ilshost

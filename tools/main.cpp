@@ -443,7 +443,7 @@ int runCommand(const Options& o) {
     }
     if (interruptRequested()) {
         steps.skipRest(plan);
-        printSummary(steps);
+        printSummary(steps, true);
         return kExitInterrupted;
     }
     const std::string logPath = p.scratchDir + o.runName + ".out";
@@ -493,8 +493,7 @@ int runCommand(const Options& o) {
             code = postProcess(o, p.scratchDir, names, steps);
         }
     }
-    if (code == kExitInterrupted) std::printf("Interrupted: the steps after the interrupt were skipped.\n");
-    printSummary(steps);
+    printSummary(steps, code == kExitInterrupted);
     return code;
 }
 
@@ -530,8 +529,7 @@ int postCommand(const Options& o) {
     }
     StepLog steps;
     const int code = postProcess(o, scratchDir, names, steps);
-    if (code == kExitInterrupted) std::printf("Interrupted: the steps after the interrupt were skipped.\n");
-    printSummary(steps);
+    printSummary(steps, code == kExitInterrupted);
     return code;
 }
 
