@@ -4,7 +4,8 @@
 # says what it installs. Usage: scripts/install-packages.sh GROUP...
 #
 #   host    build the library and the ilscalc host, draw plots
-#   tests   everything of host, plus GoogleTest for the test programs
+#   tests   everything of host, plus GoogleTest for the test programs and
+#           NEC-2 (nec2c), the independent reference solver of tests/nec
 #
 # To add a group or a package, add a line to PACKAGES below:
 #   GROUP PACKAGE PROBE
@@ -20,6 +21,7 @@ host  make          command -v make
 host  binutils      command -v nm
 host  gnuplot-nox   command -v gnuplot
 tests libgtest-dev  test -f /usr/include/gtest/gtest.h && ls /usr/lib/*/cmake/GTest/GTestConfig.cmake
+tests nec2c         command -v nec2c
 '
 # A group and the groups it takes in as well.
 INCLUDES='
@@ -27,7 +29,7 @@ tests host
 '
 
 if [ $# -eq 0 ]; then
-  sed -n '2,13p' "$0" | sed 's/^# \{0,1\}//'
+  sed -n '2,14p' "$0" | sed 's/^# \{0,1\}//'
   exit 1
 fi
 

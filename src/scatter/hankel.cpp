@@ -38,9 +38,9 @@ BesselPair besselZero(double x) {
     return b;
 }
 
-Complex hankelSecondKindZero(double x) {
+Complex hankelFirstKindZero(double x) {
     const BesselPair b = besselZero(std::fabs(x));
-    return Complex(b.j0, -b.y0);
+    return Complex(b.j0, b.y0);
 }
 
 }  // namespace ils

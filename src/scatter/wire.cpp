@@ -27,14 +27,15 @@ constexpr double kMaxSegments = 2147483646.0;
 bool finiteValue(Complex c) { return std::isfinite(c.real()) && std::isfinite(c.imag()); }
 
 // Screens the record before any work; the first array's resonance comes
-// first, as a zero-length wire must report it.
+// first, as a zero-length wire must report it. A radius of 0 is a wire that
+// carries no current (it adds nothing); a negative one is an input fault.
 int checkWire(RunData& rd, const Scatterer& w, const WirePlan& plan) {
     if (std::sin(rd.arrays[0].waveNumber * w.length) == 0.0) {
         logMessage(rd.messageLog, "ERROR! Resonant wire length.\n");
         return 1;
     }
-    if (!(w.radius > 0.0)) {
-        logMessage(rd.messageLog, "ERROR! Wire radius must be greater than zero.\n");
+    if (w.radius < 0.0 || std::isnan(w.radius)) {
+        logMessage(rd.messageLog, "ERROR! Wire radius must not be negative.\n");
         return -1;
     }
     const double values[] = {w.x1, w.y1, w.z1, w.x2, w.y2, w.z2, w.length, w.radius};
@@ -51,27 +52,61 @@ int checkWire(RunData& rd, const Scatterer& w, const WirePlan& plan) {
     return 0;
 }
 
-// The fields of the array at both ends of a short wire, projected on the
-// wire and weighted by the end's horizontal direction factor.
-struct EndFields {
+// Incidence from the array centroid O onto a point of the wire (a segment
+// midpoint or an end): the incidence cosine along the wire, the sine of the
+// angle to the wire (floored), the horizontal factor s = (cos a ey - sin a ex)
+// / rho and the side sign about the pattern axis.
+struct Incidence {
+    double mu = 0.0;        // cosine between the ray and the wire
+    double sin2Beta = 0.0;  // max(1 - mu^2, floor)
+    double across = 0.0;    // s, horizontal factor across the wire
+    double rho = 0.0;       // horizontal distance, floored at 1e-10
+    double side = 1.0;      // +1 when the ray's horizontal part has v . a >= 0
+};
+
+Incidence incidenceAt(const double o[3], const double p[3], double sinPsi, double cosPsi,
+                      double sinAlpha, double cosAlpha, double axisX, double axisY,
+                      double sin2Floor) {
+    Incidence in;
+    const double ex = p[0] - o[0], ey = p[1] - o[1], ez = p[2] - o[2];
+    in.rho = std::max(kDistanceFloor, std::sqrt(ex * ex + ey * ey));
+    const double r = std::sqrt(in.rho * in.rho + ez * ez);
+    const double sinTheta = ez / r, cosTheta = in.rho / r;
+    const double along = (cosAlpha * ex + sinAlpha * ey) / in.rho;
+    in.across = (cosAlpha * ey - sinAlpha * ex) / in.rho;
+    in.mu = cosTheta * sinPsi * along + sinTheta * cosPsi;
+    in.sin2Beta = std::max(1.0 - in.mu * in.mu, sin2Floor);
+    in.side = ex * axisX + ey * axisY >= 0.0 ? 1.0 : -1.0;
+    return in;
+}
+
+// The currents at both ends of a short wire: the array field at the end,
+// projected on the wire and on the horizontal polarisation across the ray,
+// times the current factor of the end's own incidence.
+struct EndCurrents {
     Complex csb[2];
     Complex sbo[2];
 };
 
-EndFields endFields(const RunData& rd, int j, const Scatterer& w, double sinPsi, double sinAlpha,
-                    double cosAlpha) {
+EndCurrents endCurrents(const RunData& rd, int j, const Scatterer& w, double sinPsi,
+                        double cosPsi, double sinAlpha, double cosAlpha, double axisX,
+                        double axisY, double sin2Floor) {
     const AntennaArray& a = rd.arrays[j];
-    EndFields e;
+    const double o[3] = {a.centroidX, a.centroidY, a.centroidZ};
+    EndCurrents e;
     const double ends[2][3] = {{w.x1, w.y1, w.z1}, {w.x2, w.y2, w.z2}};
     for (int n = 0; n < 2; ++n) {
         Complex csb[2], sbo[2];
         arrayField(rd, j, 'G', ends[n][0], ends[n][1], ends[n][2], csb, sbo);
-        const double ex = ends[n][0] - a.centroidX;
-        const double ey = ends[n][1] - a.centroidY;
+        const Incidence in =
+            incidenceAt(o, ends[n], sinPsi, cosPsi, sinAlpha, cosAlpha, axisX, axisY, sin2Floor);
+        const double ex = ends[n][0] - o[0], ey = ends[n][1] - o[1];
         const double g =
             (ey * cosAlpha - ex * sinAlpha) / std::max(kDistanceFloor, std::sqrt(ex * ex + ey * ey));
-        e.csb[n] = (csb[0] + csb[1]) * (sinPsi * g);
-        e.sbo[n] = (sbo[0] + sbo[1]) * (sinPsi * g);
+        const double weight = -in.side * sinPsi * g;
+        const Complex current = wireCurrentFactor(a.waveNumber, w.radius, in.sin2Beta);
+        e.csb[n] = (csb[0] + csb[1]) * weight * current;
+        e.sbo[n] = (sbo[0] + sbo[1]) * weight * current;
     }
     return e;
 }
@@ -91,26 +126,34 @@ WirePlan planWire(const RunData& rd, const Scatterer& wire) {
     return plan;
 }
 
-Complex wireEndFactor(double h, double kL, double k, double mu) {
-    const double d = k * std::sin(kL) * (1.0 - mu * mu);
-    if (d == 0.0) {
-        // On the axis numerator and denominator vanish together; take the
-        // limit of their ratio (first derivatives in mu).
-        const double sc = std::sin(h) * std::cos(h);
-        const double sHalf = std::sin(kL / 2.0), cHalf = std::cos(kL / 2.0);
-        const double den = k * std::sin(kL);
-        const double re = -sHalf * (h + sc) / den;
-        const double im = (mu > 0.0 ? -1.0 : 1.0) * cHalf * (sc - h) / den;
-        return Complex(re, im);
-    }
-    const double cmu = std::cos(h * mu), smu = std::sin(h * mu);
-    const double cp = std::cos(h + kL / 2.0), sp = std::sin(h + kL / 2.0);
-    const double cm = std::cos(kL / 2.0 - h), sm = std::sin(kL / 2.0 - h);
-    const double re = cmu * (cp - cm) + smu * mu * (sp + sm);
-    const double im = cmu * mu * (sp - sm) - smu * (cp + cm);
-    return Complex(re / d, im / d);
+Complex wireCurrentFactor(double k, double radius, double sin2Beta) {
+    const double x = k * radius * std::sqrt(sin2Beta);
+    if (x == 0.0) return Complex(0.0, 0.0);
+    const Complex hankel = hankelFirstKindZero(x);
+    // A radius so small that Y0 overflows: the current's limit is 0.
+    if (!finiteValue(hankel)) return Complex(0.0, 0.0);
+    return Complex(0.0, 1.0) / (kPi * sin2Beta * hankel);
 }
 
+EndWaves wireEndWaves(double k, double delta, double d1, double d2, double mu) {
+    const double h = k * delta / 2.0;
+    EndWaves w;
+    w.end[0] = -delta * unitPhasor(k * d1) * sinc(h * (1.0 - mu));
+    w.end[1] = -delta * unitPhasor(k * d2) * sinc(h * (1.0 + mu));
+    return w;
+}
+
+// Wire scattering, per array j with centroid O, wave number k (rad/ft) and
+// pattern axis unit vector a; lengths in feet, fields in the array field's
+// units (its currents per foot). For each segment midpoint M:
+//   incident  E = -sigma_i sin(psi) s_i [array field at M]   (direct, image)
+//   current   B = j / (pi sin^2 b H0(1)(k a sin b)),  sin^2 b = max(1 - mu_i^2, min(1, 2/(kL)))
+//   per observation point P:
+//     S1 = D sinc(h (mu_i - mu_s)), S2 = D sinc(h (mu_i - mu_s + 2 Oz cos psi / rho_i)),
+//     sum = B (S1 Ed + S2 Ei) + end waves of the end currents (short wires),
+//     G = sigma_s sin(psi) s_s exp(j k Rs) / Rs * (1 - (Rs / R's) exp(j k (R's - Rs))),
+//   with R's the path from M's ground image to P; field = sum * G, weighted by
+//   the Doppler filter factors. sigma(v) = +1 when v . a >= 0, else -1.
 int computeWire(RunData& rd, const Scatterer& wire, int /*wireSerial*/) {
     const WirePlan plan = planWire(rd, wire);
     if (const int bad = checkWire(rd, wire, plan); bad != 0) return bad;
@@ -149,38 +192,33 @@ int computeWire(RunData& rd, const Scatterer& wire, int /*wireSerial*/) {
         }
         const double h = k * delta / 2.0;
         const double source[3] = {a.centroidX, a.centroidY, a.centroidZ};
+        const double axisX = std::cos(a.pattern.patternAxis);
+        const double axisY = std::sin(a.pattern.patternAxis);
+        // A ray along the wire: the forced current grows over the wire's
+        // length only, as the infinite wire's at sin^2 b = 2 / (k L).
+        const double sin2Floor = std::min(1.0, 2.0 / kL);
 
-        EndFields ends{};
-        if (!plan.longWire) ends = endFields(rd, j, wire, sinPsi, sinAlpha, cosAlpha);
+        EndCurrents ends{};
+        if (!plan.longWire) {
+            ends = endCurrents(rd, j, wire, sinPsi, cosPsi, sinAlpha, cosAlpha, axisX, axisY,
+                               sin2Floor);
+        }
 
         for (int32_t s = 0; s < segmentCount; ++s) {
             const double m[3] = {wire.x1 + (s + 0.5) * (wire.x2 - wire.x1) / segments,
                                  wire.y1 + (s + 0.5) * (wire.y2 - wire.y1) / segments,
                                  wire.z1 + (s + 0.5) * (wire.z2 - wire.z1) / segments};
+            const double d1 = (s + 0.5) * delta, d2 = length - d1;
 
-            // Incidence from the array centroid.
-            const double ex = m[0] - source[0], ey = m[1] - source[1], ez = m[2] - source[2];
-            const double rhoI = std::max(kDistanceFloor, std::sqrt(ex * ex + ey * ey));
-            const double rI = std::sqrt(rhoI * rhoI + ez * ez);
-            const double sinThetaI = ez / rI, cosThetaI = rhoI / rI;
-            const double cI = (cosAlpha * ex + sinAlpha * ey) / rhoI;
-            const double sI = (cosAlpha * ey - sinAlpha * ex) / rhoI;
-            const double muI = cosThetaI * sinPsi * cI + sinThetaI * cosPsi;
-
+            const Incidence in =
+                incidenceAt(source, m, sinPsi, cosPsi, sinAlpha, cosAlpha, axisX, axisY, sin2Floor);
             Complex csb[2], sbo[2];
             arrayField(rd, j, 'G', m[0], m[1], m[2], csb, sbo);
-            const double along = sinPsi * sI;
+            const double along = -in.side * sinPsi * in.across;
             const Complex csbDirect = csb[0] * along, csbImage = csb[1] * along;
             const Complex sboDirect = sbo[0] * along, sboImage = sbo[1] * along;
-
-            // Induced current factor.
-            Complex current(0.0, 0.0);
-            if (cosThetaI * sI != 0.0) {
-                const Complex hankel = hankelSecondKindZero(k * wire.radius * cosThetaI * sI);
-                // A vanishing argument makes H infinite: the current's limit is 0.
-                if (finiteValue(hankel)) current = Complex(0.0, 1.0) / (kPi * hankel);
-            }
-            const double imageShift = 2.0 * source[2] * cosPsi / rhoI;
+            const Complex current = wireCurrentFactor(k, wire.radius, in.sin2Beta);
+            const double imageShift = 2.0 * source[2] * cosPsi / in.rho;
 
             FieldPass pass;
             if (beginFieldPass(rd, pass) != 0) {
@@ -206,20 +244,26 @@ int computeWire(RunData& rd, const Scatterer& wire, int /*wireSerial*/) {
                     const double cS = (cosAlpha * dx + sinAlpha * dy) / rhoS;
                     const double sS = (sinAlpha * dx - cosAlpha * dy) / rhoS;
                     const double muS = cosThetaS * sinPsi * cS + sinThetaS * cosPsi;
+                    const double sideS = dx * axisX + dy * axisY >= 0.0 ? 1.0 : -1.0;
+                    // Path from the ground image of M; R's^2 - Rs^2 = (zP + zM)^2 - dz^2
+                    // keeps the path difference exact for distant observers.
+                    const double up = pt.z + m[2];
+                    const double rImage = std::sqrt(rhoS * rhoS + up * up);
+                    const double pathDifference = (up * up - dz * dz) / (rImage + rS);
 
-                    const double s1 = delta * sinc(h * (muI - muS));
-                    const double s2 = delta * sinc(h * (muI - muS + imageShift));
-                    Complex sumC = s1 * csbDirect + s2 * csbImage;
-                    Complex sumS = s1 * sboDirect + s2 * sboImage;
+                    const double s1 = delta * sinc(h * (in.mu - muS));
+                    const double s2 = delta * sinc(h * (in.mu - muS + imageShift));
+                    Complex sumC = current * (s1 * csbDirect + s2 * csbImage);
+                    Complex sumS = current * (s1 * sboDirect + s2 * sboImage);
                     if (!plan.longWire) {
-                        const Complex t = wireEndFactor(h, kL, k, muS);
-                        sumC += ends.csb[0] * std::conj(t) + ends.csb[1] * t;
-                        sumS += ends.sbo[0] * std::conj(t) + ends.sbo[1] * t;
+                        const EndWaves e = wireEndWaves(k, delta, d1, d2, muS);
+                        sumC += ends.csb[0] * e.end[0] + ends.csb[1] * e.end[1];
+                        sumS += ends.sbo[0] * e.end[0] + ends.sbo[1] * e.end[1];
                     }
-                    const Complex f = (sinPsi * sS) * std::exp(Complex(0.0, k * rS)) / rS;
-                    const double x = k * m[2] * sinThetaS;
-                    const Complex ground = Complex(0.0, 2.0 * std::sin(x)) * unitPhasor(-x);
-                    const Complex g = current * f * ground;
+                    const Complex f =
+                        (sideS * sinPsi * sS) * std::exp(Complex(0.0, k * rS)) / rS;
+                    const Complex ground = 1.0 - (rS / rImage) * unitPhasor(k * pathDifference);
+                    const Complex g = f * ground;
                     const Complex csbScat = sign * (sumC * g);
                     const Complex sboScat = sign * (sumS * g);
 

@@ -20,9 +20,21 @@ struct WirePlan {
 };
 WirePlan planWire(const RunData& rd, const Scatterer& wire);
 
-// End-term factor T of a short wire for the scattering cosine mu, with
-// h = k * segmentLength / 2 and kL = k * length. Along the wire's own axis
-// (mu = +-1) the value is the finite limit of the expression.
-Complex wireEndFactor(double h, double kL, double k, double mu);
+// Current factor of an infinite thin wire of radius a (feet) lit at an
+// angle beta to its axis: j / (pi sin^2(beta) H0(1)(k a sin beta)), with
+// sin^2(beta) already floored by the caller. 0 for a radius of 0.
+Complex wireCurrentFactor(double k, double radius, double sin2Beta);
+
+// The two free current waves that short-wire ends launch, radiated by one
+// segment of length delta at distances d1, d2 from ends 1 and 2 towards a
+// direction of scattering cosine mu (along the wire from end 1 to end 2):
+// the field of the segment is end[0] * I1 + end[1] * I2 for end currents
+// I1, I2 (the end currents already carry the sign that cancels the forced
+// current). end[0] = -delta exp(j k d1) sinc(h (1 - mu)),
+// end[1] = -delta exp(j k d2) sinc(h (1 + mu)), h = k delta / 2.
+struct EndWaves {
+    Complex end[2];
+};
+EndWaves wireEndWaves(double k, double delta, double d1, double d2, double mu);
 
 }  // namespace ils

@@ -1,6 +1,7 @@
 // The Hankel function of the wire current against reference values of J0
-// and Y0.
+// and Y0, and its outgoing-wave form.
 #include <cmath>
+#include <numbers>
 
 #include "scatter/hankel.h"
 #include "support/test_support.h"
@@ -29,11 +30,11 @@ TEST(Hankel, MatchesTabulatedBesselFunctions) {
         {5.0, -0.1775967713, -0.3085176252}, {10.0, -0.2459357645, 0.0556711673},
     };
     for (const Ref& r : refs) {
-        const Complex h = hankelSecondKindZero(r.x);
+        const Complex h = hankelFirstKindZero(r.x);
         EXPECT_NEAR(h.real(), r.j0, allowedError(r.x)) << "x = " << r.x;
-        EXPECT_NEAR(h.imag(), -r.y0, allowedError(r.x)) << "x = " << r.x;
+        EXPECT_NEAR(h.imag(), r.y0, allowedError(r.x)) << "x = " << r.x;
         // The argument's sign does not matter.
-        EXPECT_EQ(hankelSecondKindZero(-r.x), h);
+        EXPECT_EQ(hankelFirstKindZero(-r.x), h);
     }
 }
 
@@ -44,14 +45,21 @@ TEST(Hankel, WithinStatedAccuracyOverTheRange) {
         EXPECT_NEAR(b.j0, std::cyl_bessel_j(0.0, x), allowedError(x)) << "x = " << x;
         EXPECT_NEAR(b.y0, std::cyl_neumann(0.0, x), allowedError(x)) << "x = " << x;
     }
+    // The outgoing wave of the exp(+j k R) convention: far out H0(1)(x)
+    // approaches sqrt(2 / (pi x)) exp(j (x - pi / 4)).
+    for (const double x : {40.0, 60.0}) {
+        const Complex h = hankelFirstKindZero(x);
+        const Complex wave = std::sqrt(2.0 / (std::numbers::pi * x)) * std::exp(Complex(0.0, x - std::numbers::pi / 4.0));
+        EXPECT_LT(std::abs(h - wave), 0.01 * std::abs(wave)) << x;
+    }
     // Both forms meet at x = 3 without a visible step.
     const BesselPair below = besselZero(3.0), above = besselZero(std::nextafter(3.0, 4.0));
     EXPECT_NEAR(below.j0, above.j0, 2e-7);
     EXPECT_NEAR(below.y0, above.y0, 2e-7);
     // A thin wire's argument: Y0 dominates with its logarithm, still finite.
-    const Complex thin = hankelSecondKindZero(1e-12);
+    const Complex thin = hankelFirstKindZero(1e-12);
     EXPECT_TRUE(std::isfinite(thin.imag()));
-    EXPECT_NEAR(thin.imag(), -std::cyl_neumann(0.0, 1e-12), 1e-6);
+    EXPECT_NEAR(thin.imag(), std::cyl_neumann(0.0, 1e-12), 1e-6);
 }
 
 }  // namespace

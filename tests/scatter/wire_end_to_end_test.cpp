@@ -64,8 +64,7 @@ TEST(WireEndToEnd, DegenerateWiresFailTheRun) {
     };
     const Case cases[] = {
         {"f 0 0\n500 0 500 0 40 40 0.1\n", "ERROR! Resonant wire length.\n"},
-        {"f 0 0\n500 -100 500 100 40 40 0\n", "ERROR! Wire radius must be greater than zero.\n"},
-        {"m 0 0\n500 -100 500 100 40 40 -1\n", "ERROR! Wire radius must be greater than zero.\n"},
+        {"m 0 0\n500 -100 500 100 40 40 -1\n", "ERROR! Wire radius must not be negative.\n"},
         // Skipped wires are never examined.
         {"f 2 0\n500 0 500 0 40 40 0\n", ""},
     };

@@ -64,19 +64,52 @@ TEST(WirePlan, SegmentsNoFinerThanATwentiethOfAWavelength) {
     EXPECT_DOUBLE_EQ(further.targetLength, 0.4);
 }
 
-TEST(WireEndFactor, FiniteLimitAlongTheWireAxis) {
-    const double h = 0.4, kL = 7.3, k = 2.1;
-    for (const double axis : {1.0, -1.0}) {
-        const Complex limit = wireEndFactor(h, kL, k, axis);
-        ASSERT_TRUE(std::isfinite(limit.real()) && std::isfinite(limit.imag()));
-        const Complex nearby = wireEndFactor(h, kL, k, axis * (1.0 - 1e-6));
-        EXPECT_GT(std::abs(limit), 1e-3);
-        EXPECT_NEAR(std::abs(limit - nearby), 0.0, 1e-5 * std::abs(limit)) << axis;
+TEST(WireEndWaves, FreeWavesFromBothEnds) {
+    const double k = 0.7, delta = 3.0, L = 45.0;
+    // Finite along the wire's axis, where each wave radiates in phase over
+    // the whole segment (sinc 1) or not at all in its own direction's reverse.
+    for (const double mu : {1.0, -1.0, 0.0, 0.37}) {
+        const EndWaves w = wireEndWaves(k, delta, 10.5, L - 10.5, mu);
+        const double h = k * delta / 2;
+        EXPECT_NEAR(std::abs(w.end[0]), delta * std::fabs(sinc(h * (1 - mu))), 1e-12) << mu;
+        EXPECT_NEAR(std::abs(w.end[1]), delta * std::fabs(sinc(h * (1 + mu))), 1e-12) << mu;
+        // Each wave has travelled from its own end to the segment.
+        EXPECT_NEAR(std::arg(-w.end[0] * std::exp(Complex(0, -k * 10.5))), 0.0, 1e-12);
     }
-    // Away from the axis the factor is symmetric under mu -> -mu up to conjugation.
-    const Complex a = wireEndFactor(h, kL, k, 0.3), b = wireEndFactor(h, kL, k, -0.3);
-    EXPECT_CLOSE(a.real(), b.real(), 1e-12, 1e-15);
-    EXPECT_CLOSE(a.imag(), -b.imag(), 1e-12, 1e-15);
+    // A wave launched by end 1 travels towards end 2: along mu = +1 the
+    // segment radiates it fully.
+    EXPECT_NEAR(std::abs(wireEndWaves(k, delta, 1.5, L - 1.5, 1.0).end[0]), delta, 1e-12);
+    // Mirror symmetry: swapping the ends and reversing mu swaps the waves.
+    const EndWaves a = wireEndWaves(k, delta, 7.5, L - 7.5, 0.3);
+    const EndWaves b = wireEndWaves(k, delta, L - 7.5, 7.5, -0.3);
+    EXPECT_NEAR(std::abs(a.end[0] - b.end[1]), 0.0, 1e-12);
+    EXPECT_NEAR(std::abs(a.end[1] - b.end[0]), 0.0, 1e-12);
+    // At the middle of the wire both waves arrive with the same phase k L / 2.
+    const EndWaves c = wireEndWaves(k, delta, L / 2, L / 2, 0.0);
+    EXPECT_NEAR(std::abs(c.end[0] - c.end[1]), 0.0, 1e-12);
+    EXPECT_NEAR(std::abs(std::arg(-c.end[0]) - std::remainder(k * L / 2, kTwoPi)), 0.0, 1e-9);
+}
+
+TEST(WireCurrentFactor, InfiniteWireCurrentForEveryIncidence) {
+    // j / (pi sin^2 b H0(1)(k a sin b)) against the library Bessel functions:
+    // the current of an infinite thin wire, 1 / sin^2 b stronger at oblique
+    // incidence than the broadside factor with the same argument.
+    const double k = kTwoPi / 8.94;
+    for (const double a : {0.005, 0.05, 0.5}) {
+        for (const double s2 : {1.0, 0.6, 0.2, 0.039}) {
+            const double x = k * a * std::sqrt(s2);
+            const Complex h(std::cyl_bessel_j(0.0, x), std::cyl_neumann(0.0, x));
+            const Complex want = Complex(0, 1) / (kPi * s2 * h);
+            const Complex got = wireCurrentFactor(k, a, s2);
+            EXPECT_LT(std::abs(got - want), 1e-6 * std::abs(want)) << a << " " << s2;
+        }
+    }
+    // H0(1) of a thin wire is dominated by j Y0 < 0: the current is close to
+    // real and negative, so the reradiated field opposes the incident one.
+    const Complex thin = wireCurrentFactor(k, 0.05, 1.0);
+    EXPECT_LT(thin.real(), 0.0);
+    EXPECT_GT(std::fabs(std::arg(thin)), 2.0);
+    EXPECT_EQ(wireCurrentFactor(k, 0.0, 0.5), Complex(0.0, 0.0));
 }
 
 TEST(WireScattering, ReradiatesFiniteFieldThatFollowsTheFlight) {
@@ -120,12 +153,12 @@ TEST(WireScattering, SignVerticalWireAndGrazingObserver) {
     const auto v = wireRecords(vertical, test::makeWire(800.0, 50.0, 0.0, 800.0, 50.0, 120.0, 0.1));
     EXPECT_EQ(test::largestValue(v), 0.0);
 
-    // An observer at the height of a level wire: the reradiated field and
-    // its ground reflection cancel exactly (ground factor 1 - exp(0)).
+    // A perfect ground cancels the horizontal field on the ground itself;
+    // at the wire's own height the wire's field and its image's do not cancel.
     TestRun grazing;
     test::setupCourseArray(*grazing.rd);
-    test::setFlight(*grazing.rd, {{2500.0, 40.0, 30.0, -200.0, 0.0, 0.0},
-                                  {2500.0, 40.0, 60.0, -200.0, 0.0, 0.0}});
+    test::setFlight(*grazing.rd, {{2500.0, 40.0, 0.0, -200.0, 0.0, 0.0},
+                                  {2500.0, 40.0, 30.0, -200.0, 0.0, 0.0}});
     const auto g = wireRecords(grazing, crossingWire());
     EXPECT_EQ(std::abs(g[0].slot[0]), 0.0);
     EXPECT_GT(std::abs(g[1].slot[0]), 0.0);
@@ -148,7 +181,9 @@ TEST(WireScattering, PointsOnTheWireStayFinite) {
     ASSERT_TRUE(test::allFinite(r));
     EXPECT_EQ(test::largestValue({r[0]}), 0.0);
     EXPECT_EQ(test::largestValue({r[1]}), 0.0);
-    EXPECT_EQ(test::largestValue({r[2]}), 0.0);
+    // A wire does not radiate along its own axis (cos 90 degrees leaves a
+    // rounding residue in the direction factor).
+    EXPECT_LT(test::largestValue({r[2]}), 1e-12 * test::largestValue({r[5]}));
     EXPECT_GT(test::largestValue({r[5]}), 0.0);
 }
 
@@ -240,11 +275,11 @@ TEST(WireScattering, ErrorsEndTheComputation) {
     const Case cases[] = {
         {test::makeWire(900, 10, 30, 900, 10, 30, 0.02), 1, "ERROR! Resonant wire length.\n"},
         // A zero-length wire meets the resonance test before its radius.
-        {test::makeWire(900, 10, 30, 900, 10, 30, 0.0), 1, "ERROR! Resonant wire length.\n"},
-        {test::makeWire(900, -50, 30, 900, 50, 30, 0.0), -1,
-         "ERROR! Wire radius must be greater than zero.\n"},
+        {test::makeWire(900, 10, 30, 900, 10, 30, -1.0), 1, "ERROR! Resonant wire length.\n"},
         {test::makeWire(900, -50, 30, 900, 50, 30, -0.1), -1,
-         "ERROR! Wire radius must be greater than zero.\n"},
+         "ERROR! Wire radius must not be negative.\n"},
+        {test::makeWire(900, -50, 30, 900, 50, 30, std::nan("")), -1,
+         "ERROR! Wire radius must not be negative.\n"},
         {test::makeWire(900, -50, 30, 900, 50, 30, HUGE_VAL), -1,
          "ERROR! Wire dimensions out of range.\n"},
         {test::makeWire(900, -1e308, 30, 900, 1e308, 30, 0.1), -1,
