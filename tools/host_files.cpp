@@ -1,5 +1,6 @@
 #include "host_files.h"
 
+#include <cerrno>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -101,6 +102,23 @@ bool parsePostNames(const std::string& text, PostNames& names, std::string& erro
         return false;
     }
     names.ilsType = type;
+    int backcourse = 0;
+    if (lines.size() >= 6 &&
+        std::sscanf(lines[5].c_str(), "%d %d %d", &backcourse, &names.referenceCode,
+                    &names.distanceUnitsCode) != 3) {
+        names.referenceCode = -1;
+        names.distanceUnitsCode = -1;
+    }
+    // Trace lines: lines 7, 10, 13 and 16.
+    for (size_t line = 6; line < lines.size() && line < 18; line += 3) {
+        int active = 0;
+        TraceInfo t;
+        if (std::sscanf(lines[line].c_str(), "%d %d %d %d %d %d %d", &active, &t.outputType, &t.arraySelect,
+                        &t.fieldType, &t.cdiFilter, &t.flightCorrections, &t.unitsCode) == 7 &&
+            active != 0) {
+            names.traces.push_back(t);
+        }
+    }
     return true;
 }
 
@@ -276,8 +294,8 @@ std::vector<std::string> logMessages(const std::string& logText) {
             afterLastLine = false;
             continue;
         }
-        // The plate warning continues on a line of its own.
-        if (inMessage && line.rfind("of the time.", 0) == 0) {
+        // The plate warnings continue on a line of their own.
+        if (inMessage && (line.rfind("of the time.", 0) == 0 || line.rfind("the system.", 0) == 0)) {
             out.push_back(line);
             continue;
         }
@@ -287,6 +305,22 @@ std::vector<std::string> logMessages(const std::string& logText) {
     return out;
 }
 
+std::string jsonString(const std::string& s) {
+    std::string out = "\"";
+    for (char c : s) {
+        if (c == '"' || c == '\\') out.push_back('\\');
+        if (static_cast<unsigned char>(c) >= 32) out.push_back(c);
+    }
+    return out + "\"";
+}
+
+std::string jsonNumber(double v) {
+    if (!std::isfinite(v)) return "null";
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "%.6g", v);
+    return buf;
+}
+
 bool readWholeFile(const std::string& path, std::string& text) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return false;
@@ -294,12 +328,24 @@ bool readWholeFile(const std::string& path, std::string& text) {
     return !in.bad();
 }
 
-bool writeWholeFile(const std::string& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out) return false;
-    out << text;
-    out.close();
-    return !out.fail();
+bool writeWholeFile(const std::string& path, const std::string& text, std::string* error) {
+    errno = 0;
+    FILE* out = std::fopen(path.c_str(), "wb");
+    if (out == nullptr) {
+        if (error != nullptr) *error = "cannot write " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    const size_t written = std::fwrite(text.data(), 1, text.size(), out);
+    int why = written == text.size() ? 0 : errno;
+    if (std::fflush(out) != 0 && why == 0) why = errno;
+    if (std::fclose(out) != 0 && why == 0) why = errno;
+    if (written == text.size() && why == 0) return true;
+    // A cut file must not pass for a complete one.
+    std::remove(path.c_str());
+    if (error != nullptr) {
+        *error = "cannot write " + path + ": " + std::strerror(why != 0 ? why : EIO);
+    }
+    return false;
 }
 
 }  // namespace ilshost

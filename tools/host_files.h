@@ -8,12 +8,20 @@
 
 namespace ilshost {
 
+// The settings of one active Trace of a post parameter file.
+struct TraceInfo {
+    int outputType = 0, arraySelect = 0, fieldType = 0, cdiFilter = 0, flightCorrections = 0, unitsCode = 0;
+};
+
 // The three names at the top of a post parameter file and the station type.
 struct PostNames {
     std::string outputPrefix;  // line 1, separators normalised to '/'
     std::string dataName;      // line 2
     std::string outputName;    // line 3
     int ilsType = -1;          // line 4: 0 localizer, 1 glide slope, -1 unreadable
+    int referenceCode = -1;    // line 6: what X is (-1 unreadable)
+    int distanceUnitsCode = -1;
+    std::vector<TraceInfo> traces;  // active Traces in file order
 };
 bool parsePostNames(const std::string& text, PostNames& names, std::string& error);
 
@@ -57,8 +65,15 @@ bool parseFieldPositions(const std::string& bytes, std::vector<Position>& positi
 // or "WARNING! ", each with the continuation lines that belong to it.
 std::vector<std::string> logMessages(const std::string& logText);
 
+// JSON text: a quoted, escaped string (control characters dropped) and a
+// number (null when not finite).
+std::string jsonString(const std::string& s);
+std::string jsonNumber(double v);
+
 // File helpers.
 bool readWholeFile(const std::string& path, std::string& text);
-bool writeWholeFile(const std::string& path, const std::string& text);
+// Writes a file whole; on failure the file is removed and error (when given)
+// names it and the system's reason.
+bool writeWholeFile(const std::string& path, const std::string& text, std::string* error = nullptr);
 
 }  // namespace ilshost

@@ -2,7 +2,9 @@
 // project's command file with a live progress display, turns Ctrl-C into a
 // stop request, shows the run's errors and warnings, post-processes the
 // FieldFile, and exports, plots and checks the report.
+#include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -16,51 +18,61 @@
 #include "host_platform.h"
 #include "ilscalc/ilscalc.h"
 #include "ilscalc/version.h"
-#include "plot.h"
+#include "check.h"
+#include "host_steps.h"
 #include "study_main.h"
-#include "tolerance.h"
 
 namespace fs = std::filesystem;
 using namespace ilshost;
 
 namespace {
 
-// Exit codes; keep usageText in step.
-enum ExitCode {
-    kExitOk = 0,
-    kExitUsage = 1,
-    kExitNotStarted = 2,
-    kExitRunFailed = 3,
-    kExitInterrupted = 4,
-    kExitPostFailed = 5,
-    kExitTolerance = 6,
-    kExitOutput = 7,
-};
-
 const char* const kUsage =
     "Usage:\n"
     "  ilscalc run PROJECT_DIR RUN_NAME [options]\n"
-    "  ilscalc post SCRATCH_DIR [options]\n"
+    "  ilscalc check PROJECT_DIR RUN_NAME [--scratch DIR] [--no-post]\n"
+    "  ilscalc post SCRATCH_DIR [RUN_NAME [--project DIR]] [options]\n"
+    "  ilscalc study run|submit|status|gather|show STUDY_FILE ...  (ilscalc study --help)\n"
     "  ilscalc --help | --version\n"
     "\n"
-    "run   calculates PROJECT_DIR/RUN_NAME.dat. The message log RUN_NAME.out and the\n"
-    "      field file RUN_NAME.fld go to SCRATCH_BASE/scratch/. When the project holds\n"
-    "      RUN_NAME.post (the post-processing parameter file), it is copied to\n"
-    "      scratch/ILSPOST.TMP after a finished calculation and post-processing runs.\n"
-    "      Ctrl-C asks the run to stop after its current command; a second Ctrl-C\n"
-    "      ends the program at once.\n"
-    "post  post-processes SCRATCH_DIR alone, with the ILSPOST.TMP it already holds.\n"
+    "run    checks, then calculates PROJECT_DIR/RUN_NAME.dat. The message log\n"
+    "       RUN_NAME.out and the field file RUN_NAME.fld go to SCRATCH_BASE/scratch/.\n"
+    "       When the project holds RUN_NAME.post (the post-processing parameter\n"
+    "       file), it is copied to scratch/ILSPOST.TMP after a finished calculation\n"
+    "       and post-processing runs. Ctrl-C asks the run to stop after its current\n"
+    "       command and skips the steps after it; a second Ctrl-C ends the program.\n"
+    "check  reads the command file, the files it names and RUN_NAME.post as a run\n"
+    "       reads them, without computing; shows every error and suspicious line\n"
+    "       with file and line number, then the station, arrays, points,\n"
+    "       scatterers, output sizes and an estimate of the run time.\n"
+    "post   post-processes SCRATCH_DIR again. With RUN_NAME it first copies\n"
+    "       RUN_NAME.post from the project (--project DIR, default the directory\n"
+    "       above SCRATCH_DIR) to ILSPOST.TMP, so an edited parameter file is used;\n"
+    "       without it the ILSPOST.TMP already there is used.\n"
     "\n"
     "Options:\n"
     "  --scratch DIR        scratch base directory (default: PROJECT_DIR); the run's\n"
-    "                       files go to DIR/scratch/\n"
+    "                       files go to DIR/scratch/ (only that last level is created)\n"
     "  --no-post            do not post-process, even when RUN_NAME.post exists\n"
     "  --csv                write the report's columns to REPORT.csv next to the report\n"
     "  --plot               draw every Trace against X with gnuplot into\n"
     "                       REPORT_Yn.png and REPORT_Yn.svg next to the report\n"
-    "  --category I|II|III  check every CDI Trace in microamperes against the ICAO\n"
-    "                       course-structure limits of that category (needs --threshold)\n"
-    "  --threshold X,Y      runway threshold in metres, in the run's x-y frame\n"
+    "  --overlay REPORT     draw the Traces of another report (a .PTS file, e.g. the\n"
+    "                       same flight without a building) on the same plots\n"
+    "  --category I|II|III  check the CDI Traces against the ICAO limits of that\n"
+    "                       facility category (see --checks); tables on the screen,\n"
+    "                       limits on the plots, results in REPORT.checks.json\n"
+    "  --checks LIST        which checks --category runs, comma-separated (default\n"
+    "                       structure): structure (course structure along an\n"
+    "                       approach, needs --threshold), width (localizer\n"
+    "                       displacement sensitivity and alignment, run across the\n"
+    "                       course, X = y), clearance\n"
+    "                       (localizer off-course clearance, orbit, X = azimuth in\n"
+    "                       degrees), path (glide-path angle and half sectors, level\n"
+    "                       run, X = elevation in degrees)\n"
+    "  --path-angle DEG     nominal glide-path angle for the path check (default 3)\n"
+    "  --threshold X,Y      runway threshold in metres, in the run's x-y frame (for\n"
+    "                       width its y is the centreline, else y = 0)\n"
     "  --stop-end X,Y       runway stop end in metres; gives the runway direction (else\n"
     "                       the flight's direction) and points D and E for Category III\n"
     "\n"
@@ -71,30 +83,16 @@ const char* const kUsage =
     "file) puts the report there.\n"
     "\n"
     "Exit codes:\n"
-    "  0  the calculation finished and every requested step succeeded\n"
+    "  0  every requested step succeeded (check: no errors)\n"
     "  1  wrong command line\n"
-    "  2  the run could not be started (missing command file, directories)\n"
-    "  3  the run failed; its ERROR lines are shown\n"
-    "  4  the run was interrupted (Ctrl-C)\n"
+    "  2  the run was not started (missing files, errors found by the check,\n"
+    "     too little free space on the scratch disk)\n"
+    "  3  the run failed; its ERROR lines are shown (check: errors in the command\n"
+    "     file or the files it names)\n"
+    "  4  interrupted (Ctrl-C, SIGTERM); the summary says what was completed\n"
     "  5  post-processing failed, or its parameter file or report is unusable\n"
-    "  6  a tolerance check failed\n"
-    "  7  an output file (CSV, plot data) could not be written or drawn\n";
-
-struct Options {
-    std::string command;
-    std::string project;
-    std::string runName;
-    std::string scratchDir;  // for post
-    std::string scratchBase;
-    bool noPost = false;
-    bool plot = false;
-    bool csv = false;
-    int category = 0;
-    bool haveThreshold = false;
-    double thresholdX = 0.0, thresholdY = 0.0;
-    bool haveStopEnd = false;
-    double stopX = 0.0, stopY = 0.0;
-};
+    "  6  a tolerance check failed, or did not check every segment\n"
+    "  7  an output file (CSV, plot data, check summary) could not be written or drawn\n";
 
 bool parsePair(const std::string& text, double& x, double& y) {
     const size_t comma = text.find(',');
@@ -113,6 +111,7 @@ int usageError(const std::string& message) {
     return kExitUsage;
 }
 
+
 // Returns -1 when the options are fine, else the exit code.
 int parseOptions(int argc, char** argv, Options& o) {
     std::vector<std::string> positional;
@@ -126,6 +125,10 @@ int parseOptions(int argc, char** argv, Options& o) {
         std::string v;
         if (a == "--scratch") {
             if (!value(o.scratchBase) || o.scratchBase.empty()) return usageError("--scratch needs a directory");
+        } else if (a == "--project") {
+            if (!value(o.project) || o.project.empty()) return usageError("--project needs a directory");
+        } else if (a == "--overlay") {
+            if (!value(o.overlay) || o.overlay.empty()) return usageError("--overlay needs a report (.PTS)");
         } else if (a == "--no-post") {
             o.noPost = true;
         } else if (a == "--plot") {
@@ -138,6 +141,27 @@ int parseOptions(int argc, char** argv, Options& o) {
             else if (v == "II" || v == "2") o.category = 2;
             else if (v == "III" || v == "3") o.category = 3;
             else return usageError("--category must be I, II or III, not " + v);
+        } else if (a == "--checks") {
+            if (!value(v) || v.empty()) return usageError("--checks needs a list such as structure,width");
+            o.checks.clear();
+            size_t start = 0;
+            while (start <= v.size()) {
+                size_t end = v.find(',', start);
+                if (end == std::string::npos) end = v.size();
+                const std::string c = v.substr(start, end - start);
+                if (c != "structure" && c != "width" && c != "clearance" && c != "path") {
+                    return usageError("--checks takes structure, width, clearance and path, not " + c);
+                }
+                o.checks.push_back(c);
+                start = end + 1;
+            }
+        } else if (a == "--path-angle") {
+            char* end = nullptr;
+            if (!value(v)) return usageError("--path-angle needs degrees");
+            o.pathAngle = std::strtod(v.c_str(), &end);
+            if (v.empty() || *end != '\0' || !(o.pathAngle > 0.0 && o.pathAngle < 10.0)) {
+                return usageError("--path-angle needs an angle in degrees between 0 and 10");
+            }
         } else if (a == "--threshold") {
             if (!value(v) || !parsePair(v, o.thresholdX, o.thresholdY)) {
                 return usageError("--threshold needs X,Y in metres");
@@ -154,24 +178,41 @@ int parseOptions(int argc, char** argv, Options& o) {
             positional.push_back(a);
         }
     }
-    if (o.command == "run") {
-        if (positional.size() != 2) return usageError("run needs PROJECT_DIR and RUN_NAME");
+    auto takeRunName = [&](const std::string& name) {
+        o.runName = name;
+        if (o.runName.find('/') != std::string::npos || o.runName.find('\\') != std::string::npos) return false;
+        for (const char* ext : {".dat", ".post"}) {
+            const size_t n = std::strlen(ext);
+            if (o.runName.size() > n && o.runName.substr(o.runName.size() - n) == ext) o.runName.resize(o.runName.size() - n);
+        }
+        return true;
+    };
+    const bool reportSteps = o.csv || o.plot || o.category != 0 || !o.overlay.empty();
+    if (o.command == "run" || o.command == "check") {
+        if (positional.size() != 2) return usageError(o.command + " needs PROJECT_DIR and RUN_NAME");
+        if (!o.project.empty()) return usageError("--project belongs to post");
         o.project = positional[0];
-        o.runName = positional[1];
-        if (o.runName.find('/') != std::string::npos || o.runName.find('\\') != std::string::npos) {
+        if (!takeRunName(positional[1])) {
             return usageError("RUN_NAME is a name without directory; the directory is PROJECT_DIR");
         }
-        if (o.runName.size() > 4 && o.runName.substr(o.runName.size() - 4) == ".dat") {
-            o.runName.resize(o.runName.size() - 4);
-        }
+        if (o.command == "check" && reportSteps) return usageError("check takes no report options");
     } else {
-        if (positional.size() != 1) return usageError("post needs SCRATCH_DIR");
+        if (positional.empty() || positional.size() > 2) return usageError("post needs SCRATCH_DIR [RUN_NAME]");
         if (!o.scratchBase.empty() || o.noPost) return usageError("--scratch and --no-post belong to run");
         o.scratchDir = positional[0];
+        if (positional.size() == 2 && !takeRunName(positional[1])) {
+            return usageError("RUN_NAME is a name without directory; give the project with --project");
+        }
+        if (positional.size() == 1 && !o.project.empty()) return usageError("--project needs RUN_NAME");
     }
-    if (o.category != 0 && !o.haveThreshold) return usageError("--category needs --threshold X,Y");
-    if (o.category == 0 && (o.haveThreshold || o.haveStopEnd)) {
-        return usageError("--threshold and --stop-end belong to --category");
+    if (!o.overlay.empty() && !o.plot) return usageError("--overlay belongs to --plot");
+    const bool structure =
+        o.checks.empty() || std::find(o.checks.begin(), o.checks.end(), "structure") != o.checks.end();
+    if (o.category != 0 && structure && !o.haveThreshold) {
+        return usageError("--category needs --threshold X,Y for the course-structure check");
+    }
+    if (o.category == 0 && (o.haveThreshold || o.haveStopEnd || !o.checks.empty())) {
+        return usageError("--threshold, --stop-end and --checks belong to --category");
     }
     return -1;
 }
@@ -193,6 +234,7 @@ std::string timeLeft(int percent, double elapsed) {
 }
 
 // Polls the run until it ends; draws a bar on a terminal, plain lines otherwise.
+// The last line shows where the run stood when it ended.
 int32_t followRun() {
     const bool terminal = stdoutIsTerminal();
     const auto start = std::chrono::steady_clock::now();
@@ -201,6 +243,7 @@ int32_t followRun() {
     bool stopSent = false;
     int32_t percent = 0;
     int32_t state = ILSCALC_RUNNING;
+    int32_t lastRunning = 0;
     for (;;) {
         state = ILSCalc_GetProgress(&percent);
         const double elapsed =
@@ -214,6 +257,7 @@ int32_t followRun() {
             std::fflush(stdout);
         }
         if (state != ILSCALC_RUNNING) break;
+        lastRunning = percent;
         if (terminal) {
             const int width = 30;
             const int filled = percent * width / 100;
@@ -233,24 +277,16 @@ int32_t followRun() {
     const double total =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (terminal) std::printf("\r\033[K");
-    std::printf("progress %3d%%  elapsed %s\n", percent, clock(total).c_str());
+    if (state == ILSCALC_FINISHED) {
+        std::printf("progress %3d%%  elapsed %s\n", percent, clock(total).c_str());
+    } else {
+        // The library reports 100 once a run has ended; where it stood is the
+        // last percentage seen while it ran.
+        std::printf("progress %3d%%  elapsed %s  (%s at this point)\n", lastRunning, clock(total).c_str(),
+                    state == ILSCALC_INTERRUPTED ? "stopped" : "failed");
+    }
     std::fflush(stdout);
     return state;
-}
-
-void showMessages(const std::string& logPath, const char* what) {
-    std::string text;
-    if (!readWholeFile(logPath, text)) {
-        std::printf("%s: %s cannot be read\n", what, logPath.c_str());
-        return;
-    }
-    const std::vector<std::string> lines = logMessages(text);
-    if (lines.empty()) {
-        std::printf("%s: no errors or warnings (%s)\n", what, logPath.c_str());
-        return;
-    }
-    std::printf("%s: %s\n", what, logPath.c_str());
-    for (const std::string& l : lines) std::printf("  %s\n", l.c_str());
 }
 
 std::string withSlash(std::string dir) {
@@ -263,159 +299,6 @@ std::string absoluteDir(const std::string& dir) {
     fs::path p = fs::absolute(fs::path(dir), ec);
     if (ec) return withSlash(dir);
     return withSlash(p.lexically_normal().string());
-}
-
-const char* categoryName(int c) { return c == 1 ? "I" : c == 2 ? "II" : "III"; }
-
-// Report, CSV, tolerance checks and plots after a successful ILSPost.
-int processReport(const Options& o, const std::string& scratchDir, const PostNames& names) {
-    int exitCode = kExitOk;
-    const std::string reportPath = reportPathFor(names, scratchDir);
-    std::string text;
-    Report report;
-    std::string error;
-    if (!readWholeFile(reportPath, text)) {
-        std::printf("The report %s cannot be read.\n", reportPath.c_str());
-        return kExitPostFailed;
-    }
-    if (!parseReport(text, report, error)) {
-        std::printf("The report %s cannot be read: %s\n", reportPath.c_str(), error.c_str());
-        return kExitPostFailed;
-    }
-    std::printf("Report:      %s  (%zu points, %zu traces)\n", reportPath.c_str(), report.rows.size(),
-                report.columns.size() - 1);
-    std::string base = reportPath;
-    if (base.size() > 4 && base.substr(base.size() - 4) == ".PTS") base.resize(base.size() - 4);
-
-    if (o.csv) {
-        const std::string csvPath = base + ".csv";
-        if (writeWholeFile(csvPath, reportCsv(report))) {
-            std::printf("CSV:         %s\n", csvPath.c_str());
-        } else {
-            std::printf("The CSV file %s cannot be written.\n", csvPath.c_str());
-            exitCode = kExitOutput;
-        }
-    }
-
-    std::vector<PlotLimits> bands;
-    if (o.category != 0) {
-        const Facility facility = names.ilsType == 1 ? Facility::GlidePath : Facility::Localizer;
-        std::vector<size_t> cdiColumns;
-        for (size_t c = 1; c < report.columns.size(); ++c) {
-            if (report.columns[c].label == "CDI" && report.columns[c].unit == "(uA)") {
-                cdiColumns.push_back(c);
-            }
-        }
-        std::string bytes;
-        std::vector<Position> positions;
-        std::vector<double> along;
-        std::vector<double> lateral;
-        const std::string fieldPath = scratchDir + names.dataName + ".fld";
-        RunwayGeometry runway;
-        runway.thresholdX = o.thresholdX / 0.3048;
-        runway.thresholdY = o.thresholdY / 0.3048;
-        runway.hasStopEnd = o.haveStopEnd;
-        runway.stopEndX = o.stopX / 0.3048;
-        runway.stopEndY = o.stopY / 0.3048;
-        if (cdiColumns.empty()) {
-            std::printf("Tolerances:  the report holds no CDI Trace in microamperes; nothing to check.\n");
-        } else if (!readWholeFile(fieldPath, bytes) || !parseFieldPositions(bytes, positions, error)) {
-            std::printf("Tolerances:  the point positions cannot be read from %s\n", fieldPath.c_str());
-            exitCode = kExitPostFailed;
-        } else if (positions.size() != report.rows.size()) {
-            std::printf("Tolerances:  %s holds %zu points but the report %zu.\n", fieldPath.c_str(),
-                        positions.size(), report.rows.size());
-            exitCode = kExitPostFailed;
-        } else if (!alongTrack(runway, positions, along, lateral, error)) {
-            std::printf("Tolerances:  %s\n", error.c_str());
-            exitCode = kExitUsage;
-        } else {
-            ApproachPoints points;
-            points.pointC = pointCFromFlight(along, positions);
-            if (o.haveStopEnd) {
-                points.hasStopEnd = true;
-                points.pointE = std::hypot(o.stopX - o.thresholdX, o.stopY - o.thresholdY) - 600.0;
-            } else if (o.category == 3 && facility == Facility::Localizer) {
-                std::printf("Tolerances:  without --stop-end the segment D to E is not checked.\n");
-            }
-            const std::vector<ToleranceSegment> segments =
-                courseStructureSegments(facility, o.category, points);
-            double maxLateral = 0.0;
-            for (size_t i = 0; i < along.size(); ++i) {
-                if (segmentIndex(segments, along[i]) >= 0) maxLateral = std::max(maxLateral, std::fabs(lateral[i]));
-            }
-            if (maxLateral > 150.0) {
-                std::printf("Note: the flight leaves the extended centreline by up to %.0f m; the\n"
-                            "course-structure limits are meant for approaches along it.\n",
-                            maxLateral);
-            }
-            for (size_t c : cdiColumns) {
-                std::vector<double> cdi;
-                for (const std::vector<double>& row : report.rows) cdi.push_back(row[c]);
-                const ToleranceResult r = evaluateCourseStructure(segments, along, cdi);
-                std::printf("\n%s", toleranceTable(columnTitle(report.columns[c]), facility, o.category, r).c_str());
-                if (!r.pass && exitCode == kExitOk) exitCode = kExitTolerance;
-                PlotLimits band;
-                band.column = c;
-                band.meanCourse = r.meanCourse;
-                band.limits = r.limits;
-                band.caption = std::string("ICAO Cat ") + categoryName(o.category) +
-                               (facility == Facility::Localizer ? " localizer" : " glide path") +
-                               " limit about the mean course";
-                bands.push_back(band);
-            }
-            std::printf("\n");
-        }
-    }
-
-    if (o.plot) {
-        std::string script;
-        std::vector<std::string> images;
-        if (!writePlotFiles(report, bands, base, script, images, error)) {
-            std::printf("Plots:       %s\n", error.c_str());
-            if (exitCode == kExitOk) exitCode = kExitOutput;
-        } else {
-            const std::string gnuplot = findOnPath("gnuplot");
-            if (gnuplot.empty()) {
-                std::printf("%s", gnuplotInstallHint().c_str());
-                std::printf("The plot script is ready: gnuplot %s\n", script.c_str());
-            } else if (!runGnuplot(gnuplot, script, error)) {
-                std::printf("Plots:       %s\n", error.c_str());
-                if (exitCode == kExitOk) exitCode = kExitOutput;
-            } else {
-                for (const std::string& image : images) std::printf("Plot:        %s\n", image.c_str());
-            }
-        }
-    }
-    return exitCode;
-}
-
-// Calls ILSPost on a scratch directory that holds ILSPOST.TMP.
-int postProcess(const Options& o, const std::string& scratchDir, const PostNames& names) {
-    // Post-processing leaves its debug tables in the current directory and
-    // takes a relative report prefix from it: both belong in scratch.
-    if (!changeDirectory(scratchDir)) {
-        std::printf("Cannot enter the scratch directory %s.\n", scratchDir.c_str());
-        return kExitPostFailed;
-    }
-    std::printf("Post-processing %s%s.fld\n", scratchDir.c_str(), names.dataName.c_str());
-    std::fflush(stdout);
-    const int32_t rc = ILSPost(scratchDir.c_str());
-    if (rc != 0) {
-        static const char* const reasons[] = {"",
-                                              "the directory cannot be entered",
-                                              "ILSPOST.TMP cannot be opened",
-                                              "the parameter file is invalid",
-                                              "the field file cannot be read or the receiver failed",
-                                              "a path is too long",
-                                              "another post-processing call is running"};
-        std::printf("Post-processing failed (code %d: %s).\n", rc,
-                    rc >= 1 && rc <= 6 ? reasons[rc] : "unknown");
-        showMessages(scratchDir + "ILSPOST.LOG", "Post log");
-        return kExitPostFailed;
-    }
-    showMessages(scratchDir + "ILSPOST.LOG", "Post log");
-    return processReport(o, scratchDir, names);
 }
 
 bool readPostNames(const std::string& path, PostNames& names, std::string& text) {
@@ -431,88 +314,189 @@ bool readPostNames(const std::string& path, PostNames& names, std::string& text)
     return true;
 }
 
-int runCommand(const Options& o) {
-    const std::string project = absoluteDir(o.project);
+// A snapshot of a file, to tell whether a call wrote it.
+struct FileStamp {
+    bool exists = false;
+    std::uintmax_t size = 0;
+    fs::file_time_type time{};
+    bool operator==(const FileStamp&) const = default;
+};
+FileStamp stampOf(const std::string& path) {
+    FileStamp s;
     std::error_code ec;
-    if (!fs::is_directory(project, ec)) {
-        std::printf("The project directory %s does not exist.\n", project.c_str());
+    s.exists = fs::is_regular_file(path, ec);
+    if (s.exists) {
+        s.size = fs::file_size(path, ec);
+        s.time = fs::last_write_time(path, ec);
+    }
+    return s;
+}
+
+struct ProjectPaths {
+    std::string project;      // absolute, ends in '/'
+    std::string scratchBase;  // absolute, ends in '/'
+    std::string scratchDir;   // scratchBase + "scratch/"
+    std::string postPath;     // empty when there is none or --no-post
+};
+
+int projectPaths(const Options& o, ProjectPaths& p) {
+    p.project = absoluteDir(o.project);
+    std::error_code ec;
+    if (!fs::is_directory(p.project, ec)) {
+        std::printf("The project directory %s does not exist.\n", p.project.c_str());
         return kExitNotStarted;
     }
-    const std::string commandPath = project + o.runName + ".dat";
+    const std::string commandPath = p.project + o.runName + ".dat";
     if (!fs::is_regular_file(commandPath, ec)) {
         std::printf("The command file %s does not exist.\n", commandPath.c_str());
         return kExitNotStarted;
     }
-    const std::string scratchBase = absoluteDir(o.scratchBase.empty() ? o.project : o.scratchBase);
-    const std::string scratchDir = scratchBase + "scratch/";
-    fs::create_directories(scratchDir, ec);
-    if (!fs::is_directory(scratchDir, ec)) {
-        std::printf("The scratch directory %s cannot be created.\n", scratchDir.c_str());
+    p.scratchBase = absoluteDir(o.scratchBase.empty() ? o.project : o.scratchBase);
+    p.scratchDir = p.scratchBase + "scratch/";
+    const std::string post = p.project + o.runName + ".post";
+    if (!o.noPost && fs::is_regular_file(post, ec)) p.postPath = post;
+    return -1;
+}
+
+// Runs the check and prints its findings and summary; returns the check's
+// exit code (0 clean, 3 command-file errors, 5 parameter-file errors).
+int runCheck(const Options& o, const ProjectPaths& p, CheckSummary& s) {
+    std::string text;
+    s = checkProject(p.project, o.runName, p.postPath, p.scratchDir, true, text);
+    std::printf("Check of %s%s.dat%s%s\n", p.project.c_str(), o.runName.c_str(),
+                p.postPath.empty() ? "" : " and ", p.postPath.c_str());
+    if (!text.empty()) std::printf("%s", text.c_str());
+    std::printf("%s", summaryText(s).c_str());
+    std::printf("  findings:    %d error(s), %d warning(s)\n", s.errors, s.warnings);
+    if (s.pointCount > 1000000) {
+        std::printf("WARNING! %lld points: the run and its files are large; a coarser flight may do.\n",
+                    static_cast<long long>(s.pointCount));
+    }
+    std::fflush(stdout);
+    if (!s.commandFileOk) return kExitRunFailed;
+    if (!s.postFileOk) return kExitPostFailed;
+    return kExitOk;
+}
+
+int checkCommand(const Options& o) {
+    ProjectPaths p;
+    const int bad = projectPaths(o, p);
+    if (bad >= 0) return bad;
+    if (!changeDirectory(p.project)) {
+        std::printf("Cannot enter the project directory %s.\n", p.project.c_str());
         return kExitNotStarted;
     }
-    const std::string postPath = project + o.runName + ".post";
-    const bool doPost = !o.noPost && fs::is_regular_file(postPath, ec);
-    PostNames names;
-    std::string postText;
-    if (doPost && !readPostNames(postPath, names, postText)) return kExitPostFailed;
-    if (doPost && names.dataName != o.runName) {
-        std::printf("Note: %s reads the field file %s.fld, not %s.fld.\n", postPath.c_str(),
-                    names.dataName.c_str(), o.runName.c_str());
-    }
-    if (o.category != 0 && !doPost) {
-        std::printf("Tolerance checks need the post-processing report: %s is missing or --no-post "
-                    "was given.\n", postPath.c_str());
+    CheckSummary s;
+    return runCheck(o, p, s);
+}
+
+int runCommand(const Options& o) {
+    ProjectPaths p;
+    const int bad = projectPaths(o, p);
+    if (bad >= 0) return bad;
+    StepLog steps;
+    std::vector<std::string> plan{"calculation"};
+    if (!p.postPath.empty()) plan.push_back("post-processing");
+    if (o.csv) plan.push_back("CSV");
+    if (o.category != 0) plan.push_back("tolerance checks");
+    if (o.plot) plan.push_back("plots");
+    if (o.category != 0 && p.postPath.empty()) {
+        std::printf("Tolerance checks need the post-processing report: %s%s.post is missing or --no-post "
+                    "was given.\n", p.project.c_str(), o.runName.c_str());
         return kExitUsage;
     }
     // Files named inside the command file (user flight profiles, motion files)
     // are read relative to the project, as its author wrote them.
-    if (!changeDirectory(project)) {
-        std::printf("Cannot enter the project directory %s.\n", project.c_str());
+    if (!changeDirectory(p.project)) {
+        std::printf("Cannot enter the project directory %s.\n", p.project.c_str());
         return kExitNotStarted;
     }
-
-    std::printf("ilscalc %s: run %s of %s\n", ILSCALC_VERSION_STRING, o.runName.c_str(), project.c_str());
-    std::fflush(stdout);
     installInterruptHandler();
-    const int32_t started = ILSCalc_Start(o.runName.c_str(), project.c_str(), scratchBase.c_str(), 0);
-    const std::string logPath = scratchDir + o.runName + ".out";
-    if (started != 0) {
-        static const char* const reasons[] = {"",
-                                              "a run is already running",
-                                              "the command file cannot be opened",
-                                              "the message log or the field file cannot be opened",
-                                              "the project directory cannot be entered",
-                                              "the scratch directory path is too long",
-                                              "the worker thread cannot be started"};
-        std::printf("The run could not be started (code %d: %s).\n", started,
-                    started >= 1 && started <= 6 ? reasons[started] : "unknown");
-        if (fs::is_regular_file(logPath, ec)) showMessages(logPath, "Message log");
+    std::printf("ilscalc %s: run %s of %s\n", ILSCALC_VERSION_STRING, o.runName.c_str(), p.project.c_str());
+    CheckSummary check;
+    const int checked = runCheck(o, p, check);
+    if (checked != kExitOk) {
+        std::printf("The check found errors: the calculation was not started.\n");
+        return checked == kExitPostFailed ? kExitPostFailed : kExitNotStarted;
+    }
+    PostNames names;
+    std::string postText;
+    if (!p.postPath.empty() && !readPostNames(p.postPath, names, postText)) return kExitPostFailed;
+    if (!p.postPath.empty() && names.dataName != o.runName) {
+        std::printf("Note: %s reads the field file %s.fld, not %s.fld.\n", p.postPath.c_str(),
+                    names.dataName.c_str(), o.runName.c_str());
+    }
+    // The library creates only the last level of the scratch directory.
+    std::error_code ec;
+    if (!fs::is_directory(p.scratchBase, ec)) {
+        std::printf("The scratch base %s does not exist (only its scratch/ folder is created).\n",
+                    p.scratchBase.c_str());
+        return kExitNotStarted;
+    }
+    fs::create_directory(p.scratchDir, ec);
+    if (fs::is_directory(p.scratchDir, ec)) {
+        const std::int64_t need = check.fieldFileBytes + check.messageLogBytes + check.debugTableBytes;
+        const fs::space_info space = fs::space(p.scratchDir, ec);
+        if (!ec && static_cast<std::int64_t>(space.available) < need) {
+            std::printf("The scratch disk has %s free but the run needs about %s: not started.\n",
+                        sizeText(static_cast<std::int64_t>(space.available)).c_str(), sizeText(need).c_str());
+            return kExitNotStarted;
+        }
+    }
+    if (interruptRequested()) {
+        steps.skipRest(plan);
+        printSummary(steps, true);
+        return kExitInterrupted;
+    }
+    const std::string logPath = p.scratchDir + o.runName + ".out";
+    const FileStamp before = stampOf(logPath);
+    std::fflush(stdout);
+    const int32_t started = ILSCalc_Start(o.runName.c_str(), p.project.c_str(), p.scratchBase.c_str(), 0);
+    if (started != ILSCALC_START_OK) {
+        std::printf("The run could not be started (code %d: %s).\n", started, startResultText(started).c_str());
+        // Only a log this start wrote belongs to it; an older one tells of another run.
+        if (!(stampOf(logPath) == before)) showMessages(logPath, "Message log");
         return kExitNotStarted;
     }
     const int32_t state = followRun();
     showMessages(logPath, "Message log");
-    std::printf("Field file:  %s%s.fld\n", scratchDir.c_str(), o.runName.c_str());
+    std::printf("Field file:  %s%s.fld\n", p.scratchDir.c_str(), o.runName.c_str());
+    plan.erase(plan.begin());
     if (state == ILSCALC_INTERRUPTED) {
         std::printf("Run interrupted: stopped on request before its end.\n");
+        steps.notDone.push_back("calculation (stopped)");
+        steps.skipRest(plan);
+        printSummary(steps);
         return kExitInterrupted;
     }
     if (state != ILSCALC_FINISHED) {
         std::printf("Run failed: see the ERROR lines above.\n");
+        steps.notDone.push_back("calculation (failed)");
+        steps.skipRest(plan);
+        printSummary(steps);
         return kExitRunFailed;
     }
     std::printf("Run finished.\n");
-    if (!doPost) {
-        if (!o.noPost) {
-            std::printf("No post-processing: the project holds no %s.post.\n", o.runName.c_str());
-        }
+    steps.done.push_back("calculation");
+    int code = kExitOk;
+    if (p.postPath.empty()) {
+        if (!o.noPost) std::printf("No post-processing: the project holds no %s.post.\n", o.runName.c_str());
         if (o.csv || o.plot) std::printf("--csv and --plot need the post-processing report.\n");
-        return kExitOk;
+    } else if (interruptRequested()) {
+        steps.skipRest(plan);
+        code = kExitInterrupted;
+    } else {
+        std::string error;
+        if (!writeWholeFile(p.scratchDir + "ILSPOST.TMP", postText, &error)) {
+            std::printf("ERROR! Post-processing was not started: %s\n", error.c_str());
+            steps.skipRest(plan);
+            code = kExitPostFailed;
+        } else {
+            code = postProcess(o, p.scratchDir, names, steps);
+        }
     }
-    if (!writeWholeFile(scratchDir + "ILSPOST.TMP", postText)) {
-        std::printf("Cannot write %sILSPOST.TMP\n", scratchDir.c_str());
-        return kExitPostFailed;
-    }
-    return postProcess(o, scratchDir, names);
+    printSummary(steps, code == kExitInterrupted);
+    return code;
 }
 
 int postCommand(const Options& o) {
@@ -522,11 +506,45 @@ int postCommand(const Options& o) {
         std::printf("The scratch directory %s does not exist.\n", scratchDir.c_str());
         return kExitPostFailed;
     }
+    installInterruptHandler();
     PostNames names;
     std::string text;
-    if (!readPostNames(scratchDir + "ILSPOST.TMP", names, text)) return kExitPostFailed;
-    return postProcess(o, scratchDir, names);
+    const std::string tmpPath = scratchDir + "ILSPOST.TMP";
+    if (!o.runName.empty()) {
+        // The parameter file of the project, again: an edit since the run counts.
+        const std::string project =
+            o.project.empty() ? absoluteDir((fs::path(scratchDir).parent_path().parent_path()).string())
+                              : absoluteDir(o.project);
+        const std::string postPath = project + o.runName + ".post";
+        if (!readPostNames(postPath, names, text)) return kExitPostFailed;
+        std::string error;
+        if (!writeWholeFile(tmpPath, text, &error)) {
+            std::printf("ERROR! %s\n", error.c_str());
+            return kExitPostFailed;
+        }
+        std::printf("Copied %s to %s\n", postPath.c_str(), tmpPath.c_str());
+    } else {
+        if (!readPostNames(tmpPath, names, text)) return kExitPostFailed;
+        std::printf("Post-processing run %s with the parameter file already in %s (give RUN_NAME to copy "
+                    "the project's %s.post again)\n", names.dataName.c_str(), tmpPath.c_str(),
+                    names.dataName.c_str());
+    }
+    StepLog steps;
+    const int code = postProcess(o, scratchDir, names, steps);
+    printSummary(steps, code == kExitInterrupted);
+    return code;
 }
+
+// The subcommands; a new one needs a function and one line here.
+struct Subcommand {
+    const char* name;
+    int (*run)(const Options&);
+};
+const Subcommand kSubcommands[] = {
+    {"run", runCommand},
+    {"check", checkCommand},
+    {"post", postCommand},
+};
 
 }  // namespace
 
@@ -542,16 +560,20 @@ int main(int argc, char** argv) {
         return kExitOk;
     }
     if (first == "study") return studyMain(argc, argv);
-    Options o;
-    o.command = first;
-    if (o.command != "run" && o.command != "post") return usageError("unknown command " + first);
+    const Subcommand* sub = nullptr;
+    for (const Subcommand& s : kSubcommands) {
+        if (first == s.name) sub = &s;
+    }
+    if (sub == nullptr) return usageError("unknown command " + first);
     for (int i = 2; i < argc; ++i) {
         if (std::strcmp(argv[i], "--help") == 0) {
             std::printf("%s", kUsage);
             return kExitOk;
         }
     }
+    Options o;
+    o.command = first;
     const int bad = parseOptions(argc, argv, o);
     if (bad >= 0) return bad;
-    return o.command == "run" ? runCommand(o) : postCommand(o);
+    return sub->run(o);
 }

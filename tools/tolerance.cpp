@@ -20,6 +20,7 @@ ToleranceSegment segment(const char* name, double from, double to, double limitF
 std::string distanceText(double along) {
     char buf[48];
     if (std::isinf(along)) return along < 0 ? "coverage" : "end";
+    if (along == 0.0) return "threshold";
     if (along <= 0.0) {
         std::snprintf(buf, sizeof buf, "%.0f m before thr", -along);
     } else {
@@ -34,18 +35,24 @@ std::vector<ToleranceSegment> courseStructureSegments(Facility facility, int cat
                                                       const ApproachPoints& p) {
     std::vector<ToleranceSegment> s;
     if (facility == Facility::Localizer) {
-        const double atB = category == 1 ? 15.0 : 5.0;
-        s.push_back(segment("coverage limit to A", -kInf, p.pointA, 30.0, 30.0));
-        s.push_back(segment("A to B", p.pointA, p.pointB, 30.0, atB));
+        // Annex 10 gives the localizer limits in DDM; the report's microamperes
+        // are 150 uA per 0.155 DDM.
+        const double l31 = 0.031 * kLocalizerUaPerDdm;
+        const double l15 = 0.015 * kLocalizerUaPerDdm;
+        const double l5 = 0.005 * kLocalizerUaPerDdm;
+        const double l10 = 0.010 * kLocalizerUaPerDdm;
+        const double atB = category == 1 ? l15 : l5;
+        s.push_back(segment("coverage limit to A", -kInf, p.pointA, l31, l31));
+        s.push_back(segment("A to B", p.pointA, p.pointB, l31, atB));
         if (category == 1) {
-            s.push_back(segment("B to C", p.pointB, p.pointC, 15.0, 15.0));
+            s.push_back(segment("B to C", p.pointB, p.pointC, l15, l15));
         } else {
-            s.push_back(segment("B to reference datum", p.pointB, 0.0, 5.0, 5.0));
+            s.push_back(segment("B to reference datum", p.pointB, 0.0, l5, l5));
         }
         if (category == 3) {
-            s.push_back(segment("reference datum to D", 0.0, p.pointD, 5.0, 5.0));
+            s.push_back(segment("reference datum to D", 0.0, p.pointD, l5, l5));
             if (p.hasStopEnd && p.pointE > p.pointD) {
-                s.push_back(segment("D to E", p.pointD, p.pointE, 5.0, 10.0));
+                s.push_back(segment("D to E", p.pointD, p.pointE, l5, l10));
             }
         }
     } else {
@@ -85,6 +92,7 @@ ToleranceResult evaluateCourseStructure(const std::vector<ToleranceSegment>& seg
     ToleranceResult r;
     const size_t n = std::min(along.size(), cdi.size());
     r.limits.assign(n, std::numeric_limits<double>::quiet_NaN());
+    r.failing.assign(n, 0);
     std::vector<int> owner(n, -1);
     double sum = 0.0;
     for (size_t i = 0; i < n; ++i) {
@@ -116,13 +124,33 @@ ToleranceResult evaluateCourseStructure(const std::vector<ToleranceSegment>& seg
             sr.limitAtWorst = limit;
         }
         if (std::fabs(excursion) > limit) {
+            r.failing[i] = 1;
             sr.pass = false;
             r.pass = false;
         }
     }
     // A check that saw no point proves nothing; it must not read as a pass.
     if (r.evaluatedPoints == 0) r.pass = false;
+    for (const SegmentResult& sr : r.segments) {
+        if (sr.points == 0) r.complete = false;
+    }
     return r;
+}
+
+std::vector<ApproachMark> approachMarks(Facility facility, int category, const ApproachPoints& p) {
+    std::vector<ApproachMark> m;
+    const bool localizer = facility == Facility::Localizer;
+    if (localizer || category != 1) {
+        m.push_back({"A", p.pointA});
+        m.push_back({"B", p.pointB});
+    }
+    m.push_back({"C", p.pointC});
+    m.push_back({"threshold", 0.0});
+    if (localizer && category == 3) {
+        m.push_back({"D", p.pointD});
+        if (p.hasStopEnd) m.push_back({"E", p.pointE});
+    }
+    return m;
 }
 
 bool alongTrack(const RunwayGeometry& runway, const std::vector<Position>& positions,
@@ -194,23 +222,23 @@ std::string toleranceTable(const std::string& traceTitle, Facility facility, int
     std::snprintf(buf, sizeof buf, "  mean course %.3f uA over %d points; limits about the mean\n",
                   result.meanCourse, result.evaluatedPoints);
     out += buf;
-    std::snprintf(buf, sizeof buf, "  %-22s %-19s %-19s %6s %6s %10s %-19s %5s\n", "segment", "from",
+    std::snprintf(buf, sizeof buf, "  %-22s %-19s %-19s %11s %6s %10s %-19s %5s\n", "segment", "from",
                   "to", "limit", "points", "worst uA", "at", "");
     out += buf;
     for (const SegmentResult& s : result.segments) {
         char limit[24];
         if (s.segment.limitFrom == s.segment.limitTo) {
-            std::snprintf(limit, sizeof limit, "%.0f", s.segment.limitFrom);
+            std::snprintf(limit, sizeof limit, "%.2f", s.segment.limitFrom);
         } else {
-            std::snprintf(limit, sizeof limit, "%.0f-%.0f", s.segment.limitFrom, s.segment.limitTo);
+            std::snprintf(limit, sizeof limit, "%.2f-%.2f", s.segment.limitFrom, s.segment.limitTo);
         }
         if (s.points == 0) {
-            std::snprintf(buf, sizeof buf, "  %-22s %-19s %-19s %6s %6d %10s %-19s %5s\n",
+            std::snprintf(buf, sizeof buf, "  %-22s %-19s %-19s %11s %6d %10s %-19s %5s\n",
                           s.segment.name.c_str(), distanceText(s.segment.alongFrom).c_str(),
                           distanceText(s.segment.alongTo).c_str(), limit, 0, "-",
                           "(not flown)", "-");
         } else {
-            std::snprintf(buf, sizeof buf, "  %-22s %-19s %-19s %6s %6d %+10.3f %-19s %5s\n",
+            std::snprintf(buf, sizeof buf, "  %-22s %-19s %-19s %11s %6d %+10.3f %-19s %5s\n",
                           s.segment.name.c_str(), distanceText(s.segment.alongFrom).c_str(),
                           distanceText(s.segment.alongTo).c_str(), limit, s.points,
                           s.worstExcursion, distanceText(s.worstAlong).c_str(),
@@ -221,8 +249,13 @@ std::string toleranceTable(const std::string& traceTitle, Facility facility, int
     if (result.evaluatedPoints == 0) {
         out += "  result: NOT CHECKED: no point of the flight lies in a checked segment\n"
                "  (is the threshold right, and does the stop end lie beyond it?)\n";
+    } else if (!result.pass) {
+        out += "  result: FAIL\n";
+    } else if (!result.complete) {
+        out += "  result: NOT A PASS: a segment holds no flight point, so the approach is only\n"
+               "  partly checked; extend the flight over every segment\n";
     } else {
-        out += result.pass ? "  result: pass\n" : "  result: FAIL\n";
+        out += "  result: pass\n";
     }
     return out;
 }

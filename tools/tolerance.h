@@ -58,13 +58,28 @@ struct ToleranceResult {
     int evaluatedPoints = 0;
     std::vector<SegmentResult> segments;
     std::vector<double> limits;  // per input point: the limit, NaN outside every segment
-    bool pass = true;
+    std::vector<char> failing;   // per input point: 1 where it exceeds its limit
+    bool pass = true;            // no checked point exceeds its limit
+    bool complete = true;        // every segment holds at least one point
 };
+
+// Microamperes of a localizer CDI per unit of DDM (150 uA at 0.155 DDM), the
+// scale of the report's localizer microamperes.
+constexpr double kLocalizerUaPerDdm = 150.0 / 0.155;
+
+// The named points of the approach (A, B, C, D, E, threshold) that lie on
+// the segments of a category, for marking plots: name and along-track metres.
+struct ApproachMark {
+    std::string name;
+    double along = 0.0;
+};
+std::vector<ApproachMark> approachMarks(Facility facility, int category, const ApproachPoints& points);
 
 // Evaluates one CDI trace. along[i] and cdi[i] belong to the same point.
 // The mean course is the mean CDI over the points that lie in a segment; the
 // worst excursion of a segment is the point with the largest ratio of
-// |CDI - mean| to its limit. A trace with no point in any segment does not pass.
+// |CDI - mean| to its limit. A trace with no point in any segment does not
+// pass; one with a segment that holds no point is not complete.
 ToleranceResult evaluateCourseStructure(const std::vector<ToleranceSegment>& segments,
                                         const std::vector<double>& along,
                                         const std::vector<double>& cdi);

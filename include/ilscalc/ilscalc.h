@@ -41,6 +41,37 @@ extern "C" {
 #define ILSCALC_INTERRUPTED 4 /* ended after ILSCalc_Stop */
 
 /*
+ * Return codes of ILSCalc_Start and ILSPost, one table each: code, name and
+ * what it means for the user. A host expands them with a macro of its own,
+ * for example to print the meaning of a code:
+ *   #define ROW(code, name, text) case code: return text;
+ *   switch (rc) { ILSCALC_START_RESULTS(ROW) }
+ */
+#define ILSCALC_START_RESULTS(X)                                                        \
+    X(0, ILSCALC_START_OK, "started")                                                   \
+    X(1, ILSCALC_START_BUSY, "a run is already running (nothing was changed)")          \
+    X(2, ILSCALC_START_NO_COMMAND_FILE, "the command file cannot be opened")            \
+    X(3, ILSCALC_START_NO_OUTPUT, "the message log or the field file cannot be opened") \
+    X(4, ILSCALC_START_NO_PROJECT, "the project directory cannot be entered")           \
+    X(5, ILSCALC_START_PATH_TOO_LONG, "the scratch directory path needs 1024 characters or more") \
+    X(6, ILSCALC_START_NO_THREAD, "the worker thread cannot be started")
+
+#define ILSPOST_RESULTS(X)                                                                      \
+    X(0, ILSPOST_OK, "done")                                                                    \
+    X(1, ILSPOST_NO_DIRECTORY, "the post directory cannot be entered")                          \
+    X(2, ILSPOST_NO_PARAMETER_FILE, "ILSPOST.TMP cannot be opened")                             \
+    X(3, ILSPOST_BAD_PARAMETERS, "the parameter file is invalid")                               \
+    X(4, ILSPOST_CALC_FAILED, "the field file cannot be read or the receiver failed")           \
+    X(5, ILSPOST_PATH_TOO_LONG, "a path would need 1024 characters or more")                    \
+    X(6, ILSPOST_BUSY, "another ILSPost call is running")                                       \
+    X(7, ILSPOST_NO_REPORT, "the report cannot be created or written (the reason is in ILSPOST.LOG)")
+
+#define ILSCALC_RESULT_ENUM_ROW(code, name, text) name = code,
+enum { ILSCALC_START_RESULTS(ILSCALC_RESULT_ENUM_ROW) ILSCALC_START_RESULT_COUNT };
+enum { ILSPOST_RESULTS(ILSCALC_RESULT_ENUM_ROW) ILSPOST_RESULT_COUNT };
+#undef ILSCALC_RESULT_ENUM_ROW
+
+/*
  * Starts a calculation of runName (without extension) read from
  * projectDirectory/runName.dat, writing into scratchBase/scratch/.
  * An empty scratchBase means "scratch/" below the current directory.
@@ -48,12 +79,7 @@ extern "C" {
  * calculation uses (1 computes on the worker thread alone); 0 uses every
  * hardware thread. The other bits are ignored. The results do not depend on
  * the thread count: the field file is the same byte for byte.
- * Returns 0 started; 1 a run is already running (nothing changed);
- * 2 the command file cannot be opened; 3 the message log or the field file
- * cannot be opened; 4 the project directory cannot be entered;
- * 5 the scratch directory path needs 1024 characters or more;
- * 6 the worker thread cannot be started.
- * Codes 2 to 6 leave the run state Failed and no file open.
+ * Returns one of ILSCALC_START_RESULTS above. Codes 2 to 6 leave the run state Failed and no file open.
  * Thread-safe against the polling functions; returns at once.
  */
 ILSCALC_API int32_t ILSCALC_CALL ILSCalc_Start(const char* runName, const char* projectDirectory,
@@ -71,11 +97,7 @@ ILSCALC_API int32_t ILSCALC_CALL ILSCalc_GetProgress(int32_t* percent);
 /*
  * Post-processing: reads directory/ILSPOST.TMP and the field file it names,
  * writes the .PTS report and directory/ILSPOST.LOG. Runs on the caller's thread.
- * Returns 0 done; 1 the directory cannot be entered; 2 ILSPOST.TMP cannot be
- * opened; 3 the parameter file is invalid; 4 the field file cannot be read or
- * the receiver failed; 5 a path would need 1024 characters or more;
- * 6 another ILSPost call is running; 7 the report cannot be created or written
- * (the reason is in ILSPOST.LOG).
+ * Returns one of ILSPOST_RESULTS above.
  */
 ILSCALC_API int32_t ILSCALC_CALL ILSPost(const char* directory);
 

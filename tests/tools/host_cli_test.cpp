@@ -8,42 +8,9 @@
 
 #include "ilscalc/version.h"
 #include "support/test_support.h"
+#include "tools/host_driver.h"
 
 using namespace ils::test;
-
-namespace {
-
-struct Outcome {
-    int code = -1;
-    std::string output;
-};
-
-Outcome host(const std::string& args) {
-    const std::string cmd = std::string(ILSCALC_BINARY_DIR) + "/ilscalc " + args + " 2>&1";
-    Outcome o;
-    FILE* p = popen(cmd.c_str(), "r");
-    if (p == nullptr) return o;
-    char buf[4096];
-    size_t n = 0;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) o.output.append(buf, n);
-    const int status = pclose(p);
-    o.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return o;
-}
-
-// A small single-frequency localizer with a lateral run at the threshold.
-const char* const kStation =
-    "SY\nL S A G\n110.3\nCO\n2 M M D\n0.0 0.0 8.2 0.0 0\n"
-    "E1    0.0 -0.68 0.0 1.0 0 1.0 180\nE2    0.0 0.68 0.0 1.0 0 1.0 0\nD 0.0 D\n";
-const char* const kLateral = "FP\nB M K F\n0.0 2250 0.0\n-4.3576 4.3576 100 90 100\n90\nEN\n";
-const char* const kPost =
-    "./\nRUN\nRUN\n0\n0.0 0.0 0.0\n0 1 1\n"
-    "1 0 0 2 0 0 0\n0 0 0 1\n0 0 0 0 0 1 1\n"
-    "1 3 0 0 0 0 3\n0 0 0 1\n0 0 0 0 0 1 1\n"
-    "0 0 0 0 0 0 0\n0 0 0 1\n0 0 0 0 0 1 1\n"
-    "0 0 0 0 0 0 0\n0 0 0 1\n0 0 0 0 0 1 1\n";
-
-}  // namespace
 
 TEST(HostCli, HelpVersionAndUsageErrors) {
     Outcome o = host("--version");
@@ -70,24 +37,26 @@ TEST(HostCli, MissingCommandFileIsNotStarted) {
 }
 
 TEST(HostCli, FailedRunShowsItsErrorLines) {
+    // An order error is found by the check before the run: not started.
     const std::string dir = makeTempDir("host_fail");
     writeFile(dir + "BAD.dat", "EN\n");
-    const Outcome o = host("run " + dir + " BAD");
-    EXPECT_EQ(o.code, 3);
+    Outcome o = host("run " + dir + " BAD");
+    EXPECT_EQ(o.code, 2) << o.output;
     EXPECT_NE(o.output.find("ERROR! SY command must be input before EN command."), std::string::npos);
-    EXPECT_NE(o.output.find(dir + "scratch/BAD.out"), std::string::npos);
-    EXPECT_NE(o.output.find("Run failed"), std::string::npos);
+    EXPECT_NE(o.output.find(dir + "BAD.dat, line 1: EN"), std::string::npos) << o.output;
+    EXPECT_NE(o.output.find("the calculation was not started"), std::string::npos);
+    EXPECT_FALSE(fileExists(dir + "scratch/BAD.out"));
 }
 
 TEST(HostCli, RunPostCsvAndPlotEndToEnd) {
     const std::string dir = makeTempDir("host_run");
-    writeFile(dir + "RUN.dat", std::string(kStation) + kLateral);
-    writeFile(dir + "RUN.post", kPost);
+    writeFile(dir + "RUN.dat", std::string(kHostStation) + kHostLateral);
+    writeFile(dir + "RUN.post", kHostPost);
     const Outcome o = host("run " + dir + " RUN --csv --plot");
     EXPECT_EQ(o.code, 0) << o.output;
     const std::string scratch = dir + "scratch/";
     EXPECT_TRUE(fileExists(scratch + "ILSPOST.TMP"));
-    EXPECT_EQ(readFile(scratch + "ILSPOST.TMP"), kPost);
+    EXPECT_EQ(readFile(scratch + "ILSPOST.TMP"), kHostPost);
     EXPECT_NE(o.output.find("Report:      " + scratch + "RUN.PTS"), std::string::npos) << o.output;
     EXPECT_NE(o.output.find("CSV:         " + scratch + "RUN.csv"), std::string::npos);
     const std::string csv = readFile(scratch + "RUN.csv");
@@ -111,11 +80,11 @@ TEST(HostCli, RunPostCsvAndPlotEndToEnd) {
 
 TEST(HostCli, NoPostAndMissingParameterFile) {
     const std::string dir = makeTempDir("host_nopost");
-    writeFile(dir + "RUN.dat", std::string(kStation) + kLateral);
+    writeFile(dir + "RUN.dat", std::string(kHostStation) + kHostLateral);
     Outcome o = host("run " + dir + " RUN");
     EXPECT_EQ(o.code, 0);
     EXPECT_NE(o.output.find("No post-processing"), std::string::npos);
-    writeFile(dir + "RUN.post", kPost);
+    writeFile(dir + "RUN.post", kHostPost);
     o = host("run " + dir + " RUN --no-post");
     EXPECT_EQ(o.code, 0);
     EXPECT_FALSE(fileExists(dir + "scratch/RUN.PTS"));
@@ -129,9 +98,9 @@ TEST(HostCli, ToleranceFailureSetsItsExitCode) {
     // 320 m left of it at the threshold: its CDI moves by far more than the
     // limits about its mean, so the check fails.
     const std::string dir = makeTempDir("host_tol");
-    writeFile(dir + "RUN.dat", std::string(kStation) +
+    writeFile(dir + "RUN.dat", std::string(kHostStation) +
                                    "FP\nA M K F\n0.0 0.0 -400.0\n12000 2250 500 2 3 40000 0\n140 0\nEN\n");
-    writeFile(dir + "RUN.post", kPost);
+    writeFile(dir + "RUN.post", kHostPost);
     const Outcome o = host("run " + dir + " RUN --category I --threshold 2250,0 --stop-end 250,0");
     EXPECT_NE(o.output.find("Course structure, localizer, Category I"), std::string::npos) << o.output;
     EXPECT_NE(o.output.find("FAIL"), std::string::npos) << o.output;

@@ -10,6 +10,10 @@ using namespace ilshost;
 
 namespace {
 
+// The Annex's localizer DDM amplitudes in the report's microamperes:
+// 150 uA full scale at 0.155 DDM.
+const double kUaPerDdm = 150.0 / 0.155;
+
 // Points every 10 m from 12 km before the threshold to the threshold
 // (and on to 2.5 km past it when `past` is set), CDI = offset everywhere.
 struct Trace {
@@ -55,23 +59,23 @@ TEST(ToleranceSegments, LocalizerLimitsPerCategory) {
     ASSERT_EQ(cat1.size(), 3u);
     EXPECT_DOUBLE_EQ(limitAt(cat1[0], -9000.0), 30.0);
     EXPECT_DOUBLE_EQ(limitAt(cat1[1], -7500.0), 30.0);
-    EXPECT_DOUBLE_EQ(limitAt(cat1[1], -1050.0), 15.0);
-    EXPECT_NEAR(limitAt(cat1[1], -4275.0), 22.5, 1e-12);  // halfway from A to B
-    EXPECT_DOUBLE_EQ(limitAt(cat1[2], -500.0), 15.0);
+    EXPECT_NEAR(limitAt(cat1[1], -1050.0), 0.015 * kUaPerDdm, 1e-12);
+    EXPECT_NEAR(limitAt(cat1[1], -4275.0), (30.0 + 0.015 * kUaPerDdm) / 2, 1e-12);  // halfway from A to B
+    EXPECT_NEAR(limitAt(cat1[2], -500.0), 14.516129032258064, 1e-12);
     EXPECT_EQ(segmentIndex(cat1, -200.0), -1);  // beyond C: not checked for Category I
 
     const auto cat2 = courseStructureSegments(Facility::Localizer, 2, p);
     ASSERT_EQ(cat2.size(), 3u);
-    EXPECT_NEAR(limitAt(cat2[1], -4275.0), 17.5, 1e-12);
-    EXPECT_DOUBLE_EQ(limitAt(cat2[2], -10.0), 5.0);
+    EXPECT_NEAR(limitAt(cat2[1], -4275.0), (30.0 + 0.005 * kUaPerDdm) / 2, 1e-12);
+    EXPECT_NEAR(limitAt(cat2[2], -10.0), 4.838709677419355, 1e-12);
     EXPECT_EQ(segmentIndex(cat2, 100.0), -1);
 
     const auto cat3 = courseStructureSegments(Facility::Localizer, 3, p);
     ASSERT_EQ(cat3.size(), 5u);
-    EXPECT_DOUBLE_EQ(limitAt(cat3[3], 500.0), 5.0);
-    EXPECT_DOUBLE_EQ(limitAt(cat3[4], 900.0), 5.0);
-    EXPECT_DOUBLE_EQ(limitAt(cat3[4], 2400.0), 10.0);
-    EXPECT_NEAR(limitAt(cat3[4], 1650.0), 7.5, 1e-12);
+    EXPECT_NEAR(limitAt(cat3[3], 500.0), 0.005 * kUaPerDdm, 1e-12);
+    EXPECT_NEAR(limitAt(cat3[4], 900.0), 0.005 * kUaPerDdm, 1e-12);
+    EXPECT_NEAR(limitAt(cat3[4], 2400.0), 9.67741935483871, 1e-12);
+    EXPECT_NEAR(limitAt(cat3[4], 1650.0), 0.0075 * kUaPerDdm, 1e-12);
     EXPECT_EQ(segmentIndex(cat3, 2400.0), 4);  // E itself belongs to the last segment
     EXPECT_EQ(segmentIndex(cat3, 2400.5), -1);
 }
@@ -102,7 +106,7 @@ TEST(ToleranceEvaluation, ExcursionsAboutTheMeanCourseNotZero) {
     // Known excursions in each segment, just inside and just outside the limits.
     addPair(t, -10000.0, 29.0);  // coverage to A: limit 30
     addPair(t, -4270.0, 23.0);   // A to B: limit there 22.49 -> fails
-    addPair(t, -700.0, 14.0);    // B to C: limit 15
+    addPair(t, -700.0, 14.0);    // B to C: limit 14.52
     r = evaluateCourseStructure(segs, t.along, t.cdi);
     EXPECT_NEAR(r.meanCourse, 12.0, 1e-9);
     EXPECT_TRUE(seg(r, "coverage limit to A").pass);
@@ -111,7 +115,8 @@ TEST(ToleranceEvaluation, ExcursionsAboutTheMeanCourseNotZero) {
     EXPECT_NEAR(std::fabs(seg(r, "A to B").worstExcursion), 23.0, 1e-9);
     // Of the pair, the point nearer B (lower limit) is the worse one.
     EXPECT_NEAR(seg(r, "A to B").worstAlong, -4260.0, 1e-9);
-    EXPECT_NEAR(seg(r, "A to B").limitAtWorst, 30.0 - 15.0 * (7500.0 - 4260.0) / 6450.0, 1e-9);
+    EXPECT_NEAR(seg(r, "A to B").limitAtWorst,
+                30.0 - (30.0 - 0.015 * kUaPerDdm) * (7500.0 - 4260.0) / 6450.0, 1e-9);
     EXPECT_TRUE(seg(r, "B to C").pass);
     EXPECT_NEAR(std::fabs(seg(r, "B to C").worstExcursion), 14.0, 1e-9);
     EXPECT_FALSE(r.pass);
@@ -137,7 +142,7 @@ TEST(ToleranceEvaluation, WorstIsTheLargestShareOfTheLocalLimit) {
 TEST(ToleranceEvaluation, CategoryThreeChecksPastTheThreshold) {
     Trace t = flatTrace(-3.0, 2500.0);
     addPair(t, 400.0, 6.0);   // reference datum to D: limit 5 -> fails
-    addPair(t, 2300.0, 9.0);  // D to E near E (limit about 9.6) -> passes
+    addPair(t, 2300.0, 9.0);  // D to E near E (limit about 9.35) -> passes
     ApproachPoints p;
     p.hasStopEnd = true;
     p.pointE = 2400.0;
@@ -219,4 +224,51 @@ TEST(ToleranceEvaluation, NoPointInAnySegmentIsNotAPass) {
     EXPECT_EQ(r.evaluatedPoints, 0);
     EXPECT_FALSE(r.pass);
     EXPECT_NE(toleranceTable("Y1", Facility::Localizer, 1, r).find("NOT CHECKED"), std::string::npos);
+}
+
+TEST(ToleranceEvaluation, SegmentWithoutPointsIsNotAPass) {
+    // A flight that ends 2 km before the threshold never reaches B to C: no
+    // point exceeds a limit, but the approach is only partly checked.
+    Trace t;
+    for (double s = -12000.0; s <= -2000.0; s += 10.0) {
+        t.along.push_back(s);
+        t.cdi.push_back(1.0);
+    }
+    ApproachPoints p;
+    const auto segs = courseStructureSegments(Facility::Localizer, 1, p);
+    const ToleranceResult r = evaluateCourseStructure(segs, t.along, t.cdi);
+    EXPECT_TRUE(r.pass);
+    EXPECT_FALSE(r.complete);
+    EXPECT_EQ(seg(r, "B to C").points, 0);
+    const std::string table = toleranceTable("Y1", Facility::Localizer, 1, r);
+    EXPECT_NE(table.find("NOT A PASS"), std::string::npos) << table;
+    EXPECT_EQ(table.find("result: pass"), std::string::npos) << table;
+    // The failing flags mark exactly the points beyond their limit.
+    Trace u = flatTrace(0.0);
+    addPair(u, -5000.0, 40.0);
+    const ToleranceResult q = evaluateCourseStructure(segs, u.along, u.cdi);
+    int marked = 0;
+    for (size_t i = 0; i < q.failing.size(); ++i) {
+        if (q.failing[i]) {
+            ++marked;
+            EXPECT_TRUE(std::fabs(u.along[i] + 5000.0) < 1e-6 || std::fabs(u.along[i] + 4990.0) < 1e-6);
+        }
+    }
+    EXPECT_EQ(marked, 2);
+}
+
+TEST(ToleranceSegments, MarksFollowTheCategory) {
+    ApproachPoints p;
+    p.pointC = -300.0;
+    p.hasStopEnd = true;
+    p.pointE = 2400.0;
+    auto names = [](const std::vector<ApproachMark>& m) {
+        std::string s;
+        for (const ApproachMark& a : m) s += a.name + " ";
+        return s;
+    };
+    EXPECT_EQ(names(approachMarks(Facility::Localizer, 3, p)), "A B C threshold D E ");
+    EXPECT_EQ(names(approachMarks(Facility::Localizer, 1, p)), "A B C threshold ");
+    EXPECT_EQ(names(approachMarks(Facility::GlidePath, 1, p)), "C threshold ");
+    EXPECT_DOUBLE_EQ(approachMarks(Facility::Localizer, 3, p).back().along, 2400.0);
 }
