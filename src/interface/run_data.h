@@ -134,6 +134,10 @@ struct RunData {
     // hold the run at a command boundary.
     void (*afterCommand)(RunData& rd, const char* word) = nullptr;
     bool failWorkerStart = false;  // ILSCalc_Start acts as if no thread could be started
+    bool workerStartThrows = false;  // the thread start throws std::bad_alloc instead
+    // Called by ILSCalc_Stop between reading the Running state and setting the
+    // request, so tests can place a run's end and the next start in between.
+    void (*insideStop)() = nullptr;
 };
 
 // The library's one instance.
