@@ -18,9 +18,6 @@ static_assert(std::endian::native == std::endian::little,
               "the FieldFile is read as raw little-endian values");
 
 constexpr int kSlotsPerRecord = 15;
-constexpr size_t kRecordBytes = kSlotsPerRecord * 2 * sizeof(double);  // 240
-constexpr long kHeaderBytes = 20;
-constexpr long kPointBytes = 24 + 2 * static_cast<long>(kRecordBytes);  // 504
 
 const char* const kDebugTableNames[kDebugTableCount] = {"v1.txt", "v2.txt", "intermediate.txt",
                                                         "scat.txt", "inc.txt"};
