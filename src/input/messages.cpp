@@ -19,4 +19,9 @@ void reportMissingInputs(FILE* log, const char* command, int needed, int lineNum
     logMessage(log, "Last line read:\n\t%s", line);
 }
 
+void reportNotFinite(FILE* log, const char* command, int lineNumber) {
+    logMessage(log, "ERROR! %s command line %d gives a value that is not finite.\n", command,
+               lineNumber);
+}
+
 }  // namespace ils

@@ -14,4 +14,9 @@ void logMessage(FILE* log, const char* format, ...) __attribute__((format(printf
 void reportMissingInputs(FILE* log, const char* command, int needed, int lineNumber,
                          const char* line);
 
+// A line whose numbers convert but whose derived values (scaled lengths,
+// wavelengths, wave numbers, currents) overflow:
+// "ERROR! %s command line %d gives a value that is not finite.\n".
+void reportNotFinite(FILE* log, const char* command, int lineNumber);
+
 }  // namespace ils

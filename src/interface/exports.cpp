@@ -1,6 +1,7 @@
 // The exported calculation functions. Nothing may escape the C boundary.
 #include <cstring>
 #include <mutex>
+#include <new>
 #include <string>
 
 #include "ilscalc/ilscalc.h"
@@ -55,12 +56,33 @@ void worker() {
     }
 }
 
-int32_t startRun(const char* runName, const char* projectDirectory, const char* scratchBase,
-                 uint32_t option) {
-    RunData& rd = runData();
-    std::lock_guard<std::mutex> lock(startMutex);
-    if (rd.runState.load() == kRunning) return 1;
+// Closes a run file on every way out of startRun unless it was handed on.
+struct FileGuard {
+    FILE* file = nullptr;
+    ~FileGuard() {
+        if (file != nullptr) std::fclose(file);
+    }
+    FILE* release() {
+        FILE* f = file;
+        file = nullptr;
+        return f;
+    }
+};
 
+// Starts the worker; any failure of the thread start, whatever it throws,
+// is a start that did not happen.
+bool startWorker() {
+    if (testControl().failWorkerStart) return false;
+    try {
+        if (testControl().workerStartThrows) throw std::bad_alloc();
+        return platform::startDetachedThread(worker);
+    } catch (...) {
+        return false;
+    }
+}
+
+int32_t openAndStart(RunData& rd, const char* runName, const char* projectDirectory,
+                     const char* scratchBase, uint32_t option) {
     const std::string name(runName != nullptr ? runName : "");
     const std::string project = directoryWithSeparator(projectDirectory);
     if (!platform::canEnterDirectory(project.c_str())) {
@@ -77,44 +99,73 @@ int32_t startRun(const char* runName, const char* projectDirectory, const char* 
     const std::string logPath = scratch + name + ".out";
     const std::string commandPath = project + name + ".dat";
     const std::string fieldPath = scratch + name + ".fld";
-    FILE* log = std::fopen(logPath.c_str(), "w");
-    if (log == nullptr) {
+    FileGuard log{std::fopen(logPath.c_str(), "w")};
+    if (log.file == nullptr) {
         rd.runState.store(kFailed);
         return 3;
     }
-    FILE* command = std::fopen(commandPath.c_str(), "rb");
-    if (command == nullptr) {
-        logMessage(log, "ERROR! Cannot open input file %s\n", commandPath.c_str());
-        std::fclose(log);
+    FileGuard command{std::fopen(commandPath.c_str(), "rb")};
+    if (command.file == nullptr) {
+        logMessage(log.file, "ERROR! Cannot open input file %s\n", commandPath.c_str());
         rd.runState.store(kFailed);
         return 2;
     }
-    FILE* field = std::fopen(fieldPath.c_str(), "wb");
-    if (field == nullptr) {
-        logMessage(log, "ERROR! Cannot open field file %s\n", fieldPath.c_str());
-        std::fclose(log);
-        std::fclose(command);
+    FileGuard field{std::fopen(fieldPath.c_str(), "wb")};
+    if (field.file == nullptr) {
+        logMessage(log.file, "ERROR! Cannot open field file %s\n", fieldPath.c_str());
         rd.runState.store(kFailed);
         return 3;
     }
     std::memcpy(rd.scratchDirectory, scratch.c_str(), scratch.size() + 1);
-    rd.messageLog = log;
-    rd.commandFile = command;
-    rd.fieldFileStream = field;
+    rd.messageLog = log.file;
+    rd.commandFile = command.file;
+    rd.fieldFileStream = field.file;
     std::snprintf(rd.fieldFilePath, sizeof rd.fieldFilePath, "%s", fieldPath.c_str());
     rd.startOption = static_cast<uint8_t>(option & 0xffu);
     rd.stopRequested.store(false);
     rd.progressPercent.store(0);
     rd.runState.store(kRunning);
-    if (testControl().failWorkerStart || !platform::startDetachedThread(worker)) {
-        std::fclose(log);
-        std::fclose(command);
-        std::fclose(field);
+    if (!startWorker()) {
+        // The guards close the three files.
         rd.messageLog = rd.commandFile = rd.fieldFileStream = nullptr;
         rd.runState.store(kFailed);
         return 6;
     }
+    log.release();
+    command.release();
+    field.release();
     return 0;
+}
+
+int32_t startRun(const char* runName, const char* projectDirectory, const char* scratchBase,
+                 uint32_t option) {
+    RunData& rd = runData();
+    std::lock_guard<std::mutex> lock(startMutex);
+    if (rd.runState.load() == kRunning) return 1;
+    try {
+        return openAndStart(rd, runName, projectDirectory, scratchBase, option);
+    } catch (...) {
+        // Only the text handling can throw here (memory); no thread was
+        // started and the guards have closed what was opened.
+        rd.messageLog = rd.commandFile = rd.fieldFileStream = nullptr;
+        rd.runState.store(kFailed);
+        return 6;
+    }
+}
+
+// The stop request is set under the lock that ILSCalc_Start holds while it
+// clears the request and publishes Running: a request read while one run
+// ends is then either set before the next start clears it, or meets the
+// next run already Running, never a run that started after it was read.
+int32_t requestStop() {
+    RunData& rd = runData();
+    std::lock_guard<std::mutex> lock(startMutex);
+    const int32_t state = rd.runState.load();
+    if (state == kRunning) {
+        if (testControl().insideStop != nullptr) testControl().insideStop();
+        rd.stopRequested.store(true);
+    }
+    return state;
 }
 
 }  // namespace
@@ -127,16 +178,22 @@ ILSCALC_API int32_t ILSCALC_CALL ILSCalc_Start(const char* runName, const char* 
     try {
         return ils::startRun(runName, projectDirectory, scratchBase, option);
     } catch (...) {
-        ils::runData().runState.store(ils::kFailed);
+        // The lock itself could not be taken: nothing was changed.
         return 6;
     }
 }
 
 ILSCALC_API int32_t ILSCALC_CALL ILSCalc_Stop(void) {
-    ils::RunData& rd = ils::runData();
-    const int32_t state = rd.runState.load();
-    if (state == ils::kRunning) rd.stopRequested.store(true);
-    return state;
+    try {
+        return ils::requestStop();
+    } catch (...) {
+        // Without the lock the request is set as before, at the risk the
+        // lock guards against.
+        ils::RunData& rd = ils::runData();
+        const int32_t state = rd.runState.load();
+        if (state == ils::kRunning) rd.stopRequested.store(true);
+        return state;
+    }
 }
 
 ILSCALC_API int32_t ILSCALC_CALL ILSCalc_GetProgress(int32_t* percent) {

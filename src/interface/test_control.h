@@ -17,6 +17,11 @@ struct TestControl {
     void (*afterCommand)(RunData& rd, const char* word) = nullptr;
     // ILSCalc_Start acts as if no thread could be started.
     bool failWorkerStart = false;
+    // The thread start throws std::bad_alloc instead.
+    bool workerStartThrows = false;
+    // Called by ILSCalc_Stop between reading the Running state and setting the
+    // request, so tests can place a run's end and the next start in between.
+    void (*insideStop)() = nullptr;
     // Points per block of the field passes; 0 keeps the engine's own choice.
     int32_t blockPoints = 0;
 };

@@ -11,6 +11,7 @@
 #include "input/messages.h"
 #include "input/scan.h"
 #include "path/run_tables.h"
+#include "platform/disk_space.h"
 
 namespace ils {
 namespace {
@@ -19,6 +20,43 @@ constexpr double kFeetPerNauticalMile = 6076.0;
 constexpr double kFeetPerSecondPerKnot = 1.6877777777777778;
 constexpr double kSpeedRatioDistance = 84.39;  // feet flown in one speedRatio
 constexpr double kLargestCount = 2147483647.0;
+
+// Points generated between two looks at a stop request.
+constexpr int32_t kPointsPerBlock = 4096;
+
+// Bytes a run of n points may write to the scratch directory at once: the
+// FieldFile, and both tables in their scratch files with the copy a field
+// pass writes, should memory run short.
+constexpr uint64_t kFieldFileHeaderBytes = 20;
+constexpr uint64_t kFieldFileBytesPerPoint = 24 + 2 * sizeof(FieldRecord);
+constexpr uint64_t kTableFileBytesPerPoint = sizeof(ObservationPoint) + 2 * sizeof(FieldRecord);
+
+// A point count whose files could not be written is refused before any
+// table is made: a mistyped step must not fill the disk for hours. When the
+// free space cannot be measured, nothing is refused.
+int refuseUnwritableCount(RunData& rd, int32_t n) {
+    uint64_t freeBytes = 0;
+    if (n <= 0 || !platform::freeDiskBytes(rd.scratchDirectory, freeBytes)) return 0;
+    const uint64_t count = static_cast<uint64_t>(n);
+    const uint64_t fieldFile = kFieldFileHeaderBytes + kFieldFileBytesPerPoint * count;
+    const uint64_t needed = fieldFile + kTableFileBytesPerPoint * count;
+    if (needed <= freeBytes) return 0;
+    logMessage(rd.messageLog,
+               "ERROR! FP command gives %d flight profile points: the FieldFile needs %llu bytes "
+               "and the tables up to %llu more, but the scratch directory has %llu bytes free.\n",
+               n, static_cast<unsigned long long>(fieldFile),
+               static_cast<unsigned long long>(needed - fieldFile),
+               static_cast<unsigned long long>(freeBytes));
+    return -1;
+}
+
+// True, after the message the driver would write, when a stop request has
+// arrived; looked at between blocks of points.
+bool stopBetweenBlocks(RunData& rd, int32_t i) {
+    if (i == 0 || i % kPointsPerBlock != 0 || !rd.stopRequested.load()) return false;
+    logMessage(rd.messageLog, "Calculation interrupted.\n");
+    return true;
+}
 
 char upperFirst(const char* word) {
     return static_cast<char>(std::toupper(static_cast<unsigned char>(word[0])));
@@ -313,6 +351,7 @@ int generatePath(RunData& rd, const Profile& p) {
     PathGeometry g;
     int32_t n = 0;
     if (preparePath(rd, p, g, n) != 0) return -1;
+    if (refuseUnwritableCount(rd, n) != 0) return -1;
     if (createRunTables(rd, n) != 0) return -1;
     rd.pointCount = n;
 
@@ -320,6 +359,7 @@ int generatePath(RunData& rd, const Profile& p) {
     int32_t firstRollout = -1, rolloutCount = 0;
     ObservationPoint previous{};
     for (int32_t i = 0; i < n; ++i) {
+        if (stopBetweenBlocks(rd, i)) return -1;
         const double d = g.s1 + i * g.step;
         bool rollout = false;
         const ObservationPoint pt = pathPoint(p, g, d, rollout);
@@ -378,6 +418,7 @@ int readUserPoints(RunData& rd, const Profile& p, FILE* file) {
     double flightTime = 0.0, speedSum = 0.0;
     ObservationPoint previous{};
     for (int32_t i = 0; i < n; ++i) {
+        if (stopBetweenBlocks(rd, i)) return -1;
         double c[6];
         for (double& value : c) {
             if (!readStreamDouble(file, value)) {
@@ -412,6 +453,7 @@ int readUserPoints(RunData& rd, const Profile& p, FILE* file) {
         }
     }
 
+    if (refuseUnwritableCount(rd, n) != 0) return -1;
     if (createRunTables(rd, n) != 0) return -1;
     rd.pointCount = n;
     for (int32_t i = 0; i < n; ++i) {

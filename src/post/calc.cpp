@@ -18,9 +18,6 @@ static_assert(std::endian::native == std::endian::little,
               "the FieldFile is read as raw little-endian values");
 
 constexpr int kSlotsPerRecord = 15;
-constexpr size_t kRecordBytes = kSlotsPerRecord * 2 * sizeof(double);  // 240
-constexpr long kHeaderBytes = 20;
-constexpr long kPointBytes = 24 + 2 * static_cast<long>(kRecordBytes);  // 504
 
 const char* const kDebugTableNames[kDebugTableCount] = {"v1.txt", "v2.txt", "intermediate.txt",
                                                         "scat.txt", "inc.txt"};
@@ -121,17 +118,6 @@ int32_t evaluateTrace(PostData& pd, int k, int32_t i, const double pos[3],
     return 0;
 }
 
-// Points the file can still hold after the header; a header count beyond
-// it is an error that appears when its data run out.
-int64_t pointsInFile(FILE* file) {
-    const long here = std::ftell(file);
-    if (here < 0 || std::fseek(file, 0, SEEK_END) != 0) return 0;
-    const long end = std::ftell(file);
-    std::fseek(file, here, SEEK_SET);
-    if (end < kHeaderBytes) return 0;
-    return (end - kHeaderBytes) / kPointBytes;
-}
-
 int32_t readHeader(PostData& pd) {
     FILE* f = pd.fieldFile;
     int32_t count = 0;
@@ -148,21 +134,46 @@ int32_t readHeader(PostData& pd) {
         logMessage(pd.postLog, "ERROR! Reading time constant\n");
         return -1;
     }
-    // Never more than the file can hold, plus the point where reading stops.
-    const int64_t size = std::min<int64_t>(count, pointsInFile(f) + 1);
+    return 0;
+}
+
+// The result arrays grow with the points actually read, never with the
+// header's count alone: the stream may be a pipe or a file that cannot be
+// measured, and a count the data do not back must not size anything. A
+// modest reservation saves most reallocations of an honest file.
+constexpr int32_t kReservedPoints = 1 << 16;
+
+bool reservePoints(PostData& pd) {
+    const size_t n = static_cast<size_t>(std::min(pd.pointCount, kReservedPoints));
     try {
-        pd.xValues.assign(static_cast<size_t>(size), 0.0);
-        for (int k = 0; k < pd.params.traceCount; ++k)
-            pd.params.traces[k].values.assign(static_cast<size_t>(size), 0.0);
+        pd.xValues.clear();
+        pd.xValues.reserve(n);
+        for (int k = 0; k < pd.params.traceCount; ++k) {
+            pd.params.traces[k].values.clear();
+            pd.params.traces[k].values.reserve(n);
+        }
     } catch (const std::bad_alloc&) {
         logMessage(pd.postLog, "ERROR! Not enough memory to create array position\n");
-        return -1;
+        return false;
     }
-    return 0;
+    return true;
+}
+
+// One more entry in the X values and in every Trace's values.
+bool appendPoint(PostData& pd, double x) {
+    try {
+        pd.xValues.push_back(x);
+        for (int k = 0; k < pd.params.traceCount; ++k) pd.params.traces[k].values.push_back(0.0);
+    } catch (const std::bad_alloc&) {
+        logMessage(pd.postLog, "ERROR! Not enough memory to create array position\n");
+        return false;
+    }
+    return true;
 }
 
 int32_t readPoints(PostData& pd) {
     FILE* f = pd.fieldFile;
+    if (!reservePoints(pd)) return -1;
     for (int32_t i = 0; i < pd.pointCount; ++i) {
         double pos[3];
         Record scattered;
@@ -171,7 +182,7 @@ int32_t readPoints(PostData& pd) {
             logMessage(pd.postLog, "ERROR! Reading observation point %d\n", i + 1);
             return -1;
         }
-        pd.xValues[static_cast<size_t>(i)] = xValueOf(pd.params, pos[0], pos[1], pos[2]);
+        const double x = xValueOf(pd.params, pos[0], pos[1], pos[2]);
         if (std::fread(scattered, sizeof scattered, 1, f) != 1) {
             logMessage(pd.postLog, "ERROR! Reading scattered fields at obs pt %d\n", i + 1);
             return -1;
@@ -180,6 +191,8 @@ int32_t readPoints(PostData& pd) {
             logMessage(pd.postLog, "ERROR! Reading incident fields at obs pt %d\n", i + 1);
             return -1;
         }
+        if (!appendPoint(pd, x)) return -1;
+        // Entry i exists in every array now, whatever the header said.
         for (int k = 0; k < pd.params.traceCount; ++k) {
             const int32_t r = evaluateTrace(pd, k, i, pos, scattered, incident);
             if (r != 0) return r;
@@ -189,6 +202,12 @@ int32_t readPoints(PostData& pd) {
 }
 
 }  // namespace
+
+int32_t readFieldStream(PostData& pd) {
+    int32_t r = readHeader(pd);
+    if (r == 0) r = readPoints(pd);
+    return r;
+}
 
 bool fieldFilePath(const PostData& pd, char* path) {
     char name[kLineSize];
@@ -288,8 +307,7 @@ int32_t calcoutput(PostData& pd) {
         logMessage(pd.postLog, "ERROR! File %s does not exist.\n", path);
         return -1;
     }
-    int32_t r = readHeader(pd);
-    if (r == 0) r = readPoints(pd);
+    const int32_t r = readFieldStream(pd);
     if (r != 0) return r;
     std::fclose(pd.fieldFile);
     pd.fieldFile = nullptr;

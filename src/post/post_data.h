@@ -123,6 +123,10 @@ void captureSeries(double l, double r, double& cc, double& cp, double& cm);
 double xValueOf(const PostParameters& p, double x, double y, double z);
 void applyCdiFilter(std::vector<double>& values, double sampleTime, double timeConstant);
 void normaliseFields(PostParameters& p);
+// Reads the header and every point of the open pd.fieldFile, which may be a
+// stream that cannot be measured or positioned (a pipe). Returns calcoutput's
+// results.
+int32_t readFieldStream(PostData& pd);
 
 // The report path (prefix, name, ".PTS"); false when it needs kLineSize
 // characters or more.

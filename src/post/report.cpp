@@ -1,4 +1,5 @@
 // printoutput: the fixed-width ".PTS" report.
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -91,7 +92,10 @@ bool printoutput(PostData& pd) {
     }
     std::fprintf(out, "\n\n");
 
-    for (size_t i = 0; i < static_cast<size_t>(pd.pointCount); ++i) {
+    // Rows are bounded by what calcoutput stored, not by the header alone.
+    size_t rowCount = std::min(pd.xValues.size(), static_cast<size_t>(pd.pointCount));
+    for (int k = 0; k < p.traceCount; ++k) rowCount = std::min(rowCount, p.traces[k].values.size());
+    for (size_t i = 0; i < rowCount; ++i) {
         std::fprintf(out, x.format, pd.xValues[i]);
         for (int k = 0; k < p.traceCount; ++k)
             std::fprintf(out, columns[k].format, p.traces[k].values[i]);

@@ -53,16 +53,21 @@ struct EntryWriter {
     FILE* log = nullptr;
     int32_t next = 0;
     bool failed = false;
+    int32_t line = 0;            // motion-file line of the waypoint being travelled to
+    int32_t nonFiniteLine = 0;   // first line whose leg overflowed; the SG command fails
 
     void put(const MovingPosition& raw) {
         MovingPosition e = raw;
         // Only waypoint values near the limits of the number range overflow;
-        // such a component is stored as 0 so that no plate leaves the
-        // finite frame.
+        // the command is then refused, and the component is stored as 0 so
+        // that nothing written holds an infinity.
         double* values[] = {&e.offsetX,   &e.offsetY,   &e.offsetZ, &e.velocityX,
                             &e.velocityY, &e.velocityZ, &e.rotation};
         for (double* v : values) {
-            if (!std::isfinite(*v)) *v = 0.0;
+            if (!std::isfinite(*v)) {
+                *v = 0.0;
+                if (nonFiniteLine == 0) nonFiniteLine = line;
+            }
         }
         if (!failed && table->append(e, nullptr) != 0) failed = true;
         ++next;
@@ -81,11 +86,14 @@ int createMovingTable(RunData& rd, int32_t n) {
 void fillFromWaypoints(RunData& rd, FILE* motion, EntryWriter& out) {
     const int32_t n = rd.pointCount;
     const int32_t headerLines = readCount(motion);
+    out.line = 1;
     char skipped[kLineSize];
     for (int32_t h = 0; h < headerLines; ++h) {
         if (!readLine(motion, skipped)) break;
+        ++out.line;
     }
     const int32_t waypoints = readCount(motion);
+    out.line += 2;  // the count and the first waypoint
     bool atEnd = false;
     Waypoint w0 = readWaypoint(motion, atEnd);
     for (int32_t k = 1; k < waypoints; ++k) {
@@ -93,9 +101,11 @@ void fillFromWaypoints(RunData& rd, FILE* motion, EntryWriter& out) {
         // at speed 0: no entries, and the same last waypoint.
         if (out.next >= n || atEnd) break;
         const Waypoint w1 = readWaypoint(motion, atEnd);
+        ++out.line;
         if (w0.speed != 0.0) {
             const double d[3] = {w1.x - w0.x, w1.y - w0.y, w1.z - w0.z};
             const double length = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
+            if (!std::isfinite(length) && out.nonFiniteLine == 0) out.nonFiniteLine = out.line;
             double steps = length / (rd.meanTimeStep * w0.speed);
             if (std::isnan(steps)) steps = 0.0;  // zero-length leg with no time step
             double count = std::trunc(steps + 0.5);
@@ -239,6 +249,12 @@ int readMovingScatterers(RunData& rd, const char* pathText) {
     if (rd.movingTable.finishAppend(nullptr) != 0) out.failed = true;
     if (out.failed) {
         logMessage(rd.messageLog, "ERROR! Cannot write scratch file %s\n", rd.movingTable.path);
+        return -1;
+    }
+    if (out.nonFiniteLine != 0) {
+        logMessage(rd.messageLog,
+                   "ERROR! SG command motion file line %d gives a value that is not finite.\n",
+                   out.nonFiniteLine);
         return -1;
     }
     findPlateMotionCentre(rd);

@@ -113,6 +113,20 @@ int readScatterer(RunData& rd, const char* command, Scatterer& record) {
         record.tilt = std::atan2(record.horizontalLength, record.z2 - record.z1);  // elevation
         record.length = std::hypot(record.horizontalLength, record.z2 - record.z1);
     }
+    // Values that convert can still overflow once scaled to feet, or in the
+    // differences and lengths taken from them; such a scatterer would bring
+    // infinities into every field, or a plate an unbounded patch count.
+    const double derived[] = {record.x1,     record.y1,     record.z1,      record.x2,
+                              record.y2,     record.z2,     dx,             dy,
+                              record.z2 - record.z1, record.horizontalLength,
+                              plate ? record.height : record.radius, record.tilt,
+                              plate ? 0.0 : record.length};
+    for (double d : derived) {
+        if (!std::isfinite(d)) {
+            reportNotFinite(log, command, 2);
+            return -1;
+        }
+    }
     return 0;
 }
 

@@ -37,6 +37,16 @@ void scanRow(const char* text, double* numbers, int count) {
     }
 }
 
+bool finiteComplex(Complex c) { return std::isfinite(c.real()) && std::isfinite(c.imag()); }
+
+// Element i and the centroid sums it was added to.
+bool finiteElement(const AntennaArray& a, int i) {
+    return std::isfinite(a.elementX[i]) && std::isfinite(a.elementY[i]) &&
+           std::isfinite(a.elementZ[i]) && std::isfinite(a.centroidX) &&
+           std::isfinite(a.centroidY) && std::isfinite(a.centroidZ) &&
+           finiteComplex(a.csbCurrent[i]) && finiteComplex(a.sboCurrent[i]);
+}
+
 // The optional coefficient block: its opening line (already read) and n rows.
 int readCoefficients(RunData& rd, const char* command, AntennaArray& array, int n,
                      const char* openingLine, int openingLineNumber) {
@@ -178,6 +188,12 @@ int readArray(RunData& rd, const char* command, int arrayIndex) {
         array.sboCurrent[i] = a2 * unitPhasor(p2 * kDegToRad);
         // The localizer's sidebands lead by a quarter turn.
         if (rd.system.systemType == 'L') array.sboCurrent[i] *= unitPhasor(kHalfPi);
+        // Numbers that convert can still overflow once scaled (coordinates
+        // in wavelengths or metres near the limit, amplitudes of 1e308 dB).
+        if (!finiteElement(array, i)) {
+            reportNotFinite(log, command, i + 3);
+            return -1;
+        }
     }
 
     array.centroidX /= n;
@@ -188,6 +204,10 @@ int readArray(RunData& rd, const char* command, int arrayIndex) {
     const double dz = array.elementZ[n - 1] - array.elementZ[0];
     const double length = std::sqrt(dx * dx + dy * dy + dz * dz);
     const double farField = length * length * array.waveNumber / kPi;
+    if (!std::isfinite(farField)) {
+        reportNotFinite(log, command, n + 2);
+        return -1;
+    }
     if (farField > rd.farFieldDistance) rd.farFieldDistance = farField;
 
     int nextLineNumber = 0;

@@ -183,8 +183,14 @@ int readElementPattern(RunData& rd, int firstLineNumber, const char* command, in
             for (int i = 0; i < k; ++i) pattern.patternAngles[i] = i * 10.0;
         }
         for (int i = 0; i < k; ++i) {
+            const int valueLine = firstLineNumber + 1 + lineEnds;
             const double v = readListNumber(cmd, lineEnds);
             pattern.patternValues[i] = unitCode == 'D' ? std::pow(10.0, v / 20.0) : v;
+            // A value in decibels can overflow once turned into a magnitude.
+            if (!std::isfinite(pattern.patternValues[i])) {
+                reportNotFinite(log, command, valueLine);
+                return -1;
+            }
         }
         finishListLine(cmd, lineEnds);
         pattern.patternPointCount = k;

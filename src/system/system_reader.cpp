@@ -31,6 +31,14 @@ bool refuseCarrier(FILE* log, const char* which, double hertz) {
     return true;
 }
 
+// Every wavelength and wave number derived from line 2 must be a finite,
+// non-zero length: a carrier that overflows once scaled to hertz (1e303 MHz)
+// or one so low that its wavelength overflows would fill every field with
+// infinities or NaNs, or make a plate's patch count explode.
+bool finiteWave(double wavelength) {
+    return std::isfinite(wavelength) && wavelength != 0.0 && std::isfinite(kTwoPi / wavelength);
+}
+
 }  // namespace
 
 int readSystem(RunData& rd) {
@@ -82,6 +90,11 @@ int readSystem(RunData& rd) {
         const double F = f * 1000000.0;
         const double d = s * 1000.0 * 0.5;
         if (refuseCarrier(log, "course", d + F) || refuseCarrier(log, "clearance", F - d)) return -1;
+        if (!finiteWave(kSpeedOfLightFt / (d + F)) || !finiteWave(kSpeedOfLightFt / (F - d)) ||
+            !finiteWave(kSpeedOfLightFt / F)) {
+            reportNotFinite(log, "SY", 2);
+            return -1;
+        }
         sys.captureWeight = captureWeightFor(std::fabs(s * 0.5));
         AntennaArray& clearance = rd.arrays[1];
         course.wavelength = kSpeedOfLightFt / (d + F);
@@ -99,6 +112,10 @@ int readSystem(RunData& rd) {
     }
     const double F = f * 1000000.0;
     if (refuseCarrier(log, "course", F)) return -1;
+    if (!finiteWave(kSpeedOfLightFt / F)) {
+        reportNotFinite(log, "SY", 2);
+        return -1;
+    }
     course.wavelength = kSpeedOfLightFt / F;
     course.waveNumber = kTwoPi / course.wavelength;
     sys.carrierWavelength = kSpeedOfLightFt / F;

@@ -1,7 +1,5 @@
 // The ILSPost entry and its driver: directory test, result codes, the post
 // log, refusal of long paths and of a second call, and clean-up.
-#include <dirent.h>
-
 #include <filesystem>
 
 #include "post/post.h"
@@ -9,15 +7,6 @@
 
 namespace ils::test {
 namespace {
-
-int openDescriptors() {
-    int n = 0;
-    DIR* d = opendir("/proc/self/fd");
-    if (d == nullptr) return -1;
-    while (readdir(d) != nullptr) ++n;
-    closedir(d);
-    return n;
-}
 
 TEST_F(PostTest, DirectoryWithOrWithoutSeparator) {
     writeParams(header() + kInactiveBlock + kInactiveBlock + kInactiveBlock + kInactiveBlock);

@@ -152,10 +152,13 @@ TEST(MotionFile, UnconvertedValuesAreZero) {
     }
 }
 
-TEST(MotionFile, OverflowingWaypointsStayFinite) {
+// A leg whose length overflows is refused, naming the waypoint's line; what
+// was stored holds no infinity.
+TEST(MotionFile, OverflowingWaypointsAreRefused) {
     TestRun t;
     prepare(t, 3);
-    ASSERT_EQ(readMotion(t, "0\n2\n-1e308 0 0 0 1e300\n1e308 0 0 0 0\n"), 0);
+    ASSERT_EQ(readMotion(t, "0\n2\n-1e308 0 0 0 1e300\n1e308 0 0 0 0\n"), -1);
+    EXPECT_EQ(t.logText(), "ERROR! SG command motion file line 4 gives a value that is not finite.\n");
     for (const MovingPosition& m : movingEntries(*t.rd)) {
         for (double v : {m.offsetX, m.offsetY, m.offsetZ, m.velocityX, m.velocityY, m.velocityZ,
                          m.rotation})

@@ -9,6 +9,7 @@
 #include <sstream>
 #include <thread>
 
+#include <dirent.h>
 #include <unistd.h>
 
 #include "ilscalc/ilscalc.h"
@@ -186,6 +187,15 @@ double doubleAt(const std::string& bytes, size_t offset) {
     double v = 0;
     if (offset + sizeof v <= bytes.size()) std::memcpy(&v, bytes.data() + offset, sizeof v);
     return v;
+}
+
+int openDescriptors() {
+    int n = 0;
+    DIR* d = opendir("/proc/self/fd");
+    if (d == nullptr) return -1;
+    while (readdir(d) != nullptr) ++n;
+    closedir(d);
+    return n;
 }
 
 }  // namespace ils::test

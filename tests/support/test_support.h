@@ -71,6 +71,10 @@ bool allFinite(const std::vector<FieldRecord>& records);
 // The messages of a run: its log before the field run's "Scattered Fields" table.
 std::string messages(const std::string& log);
 
+// Number of the process's open file descriptors, or -1 where the system
+// cannot list them (/proc/self/fd).
+int openDescriptors();
+
 // Little-endian readers for FieldFile bytes.
 int32_t int32At(const std::string& bytes, size_t offset);
 double doubleAt(const std::string& bytes, size_t offset);
