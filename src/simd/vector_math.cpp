@@ -1,0 +1,101 @@
+// Array loops over the vector mathematics, compiled once per instruction
+// set; the last partial vector is padded, so every element takes the same
+// path through the same code.
+#include "simd/vector_math.h"
+
+#undef HWY_TARGET_INCLUDE
+#define HWY_TARGET_INCLUDE "simd/vector_math.cpp"
+#include "hwy/foreach_target.h"  // IWYU pragma: keep
+
+#include "hwy/highway.h"
+#include "simd/vector_math-inl.h"
+
+HWY_BEFORE_NAMESPACE();
+namespace ils {
+namespace HWY_NAMESPACE {
+namespace {
+
+// Calls f(d, i, count) for each vector of [0, n): count = Lanes(d) but for
+// the last, shorter one.
+template <class F>
+void forEachVector(std::size_t n, F f) {
+    const hn::ScalableTag<double> d;
+    const std::size_t lanes = hn::Lanes(d);
+    for (std::size_t i = 0; i < n; i += lanes) f(d, i, n - i < lanes ? n - i : lanes);
+}
+
+}  // namespace
+
+void SinCosArray(const double* x, std::size_t n, double* s, double* c) {
+    forEachVector(n, [&](auto d, std::size_t i, std::size_t count) {
+        hn::Vec<decltype(d)> vs, vc;
+        SinCos(d, LoadPadded(d, x + i, count, 0.0), &vs, &vc);
+        StorePartial(vs, d, s + i, count);
+        StorePartial(vc, d, c + i, count);
+    });
+}
+
+void SincArray(const double* x, std::size_t n, double* out) {
+    forEachVector(n, [&](auto d, std::size_t i, std::size_t count) {
+        StorePartial(Sinc(d, LoadPadded(d, x + i, count, 0.0)), d, out + i, count);
+    });
+}
+
+void Atan2Array(const double* y, const double* x, std::size_t n, double* out) {
+    forEachVector(n, [&](auto d, std::size_t i, std::size_t count) {
+        const auto vy = LoadPadded(d, y + i, count, 0.0);
+        const auto vx = LoadPadded(d, x + i, count, 1.0);
+        StorePartial(Atan2(d, vy, vx), d, out + i, count);
+    });
+}
+
+void LogArray(const double* x, std::size_t n, double* out) {
+    forEachVector(n, [&](auto d, std::size_t i, std::size_t count) {
+        StorePartial(Log(d, LoadPadded(d, x + i, count, 1.0)), d, out + i, count);
+    });
+}
+
+void Hankel0FirstArray(const double* x, std::size_t n, double* re, double* im) {
+    forEachVector(n, [&](auto d, std::size_t i, std::size_t count) {
+        hn::Vec<decltype(d)> vr, vi;
+        Hankel0First(d, LoadPadded(d, x + i, count, 1.0), &vr, &vi);
+        StorePartial(vr, d, re + i, count);
+        StorePartial(vi, d, im + i, count);
+    });
+}
+
+const char* TargetNameNow() { return hwy::TargetName(HWY_TARGET); }
+
+}  // namespace HWY_NAMESPACE
+}  // namespace ils
+HWY_AFTER_NAMESPACE();
+
+#if HWY_ONCE
+namespace ils {
+
+HWY_EXPORT(SinCosArray);
+HWY_EXPORT(SincArray);
+HWY_EXPORT(Atan2Array);
+HWY_EXPORT(LogArray);
+HWY_EXPORT(Hankel0FirstArray);
+HWY_EXPORT(TargetNameNow);
+
+void vectorSinCos(const double* x, std::size_t n, double* s, double* c) {
+    HWY_DYNAMIC_DISPATCH(SinCosArray)(x, n, s, c);
+}
+void vectorSinc(const double* x, std::size_t n, double* out) {
+    HWY_DYNAMIC_DISPATCH(SincArray)(x, n, out);
+}
+void vectorAtan2(const double* y, const double* x, std::size_t n, double* out) {
+    HWY_DYNAMIC_DISPATCH(Atan2Array)(y, x, n, out);
+}
+void vectorLog(const double* x, std::size_t n, double* out) {
+    HWY_DYNAMIC_DISPATCH(LogArray)(x, n, out);
+}
+void vectorHankel0First(const double* x, std::size_t n, double* re, double* im) {
+    HWY_DYNAMIC_DISPATCH(Hankel0FirstArray)(x, n, re, im);
+}
+const char* vectorTargetName() { return HWY_DYNAMIC_DISPATCH(TargetNameNow)(); }
+
+}  // namespace ils
+#endif
