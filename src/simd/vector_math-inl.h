@@ -21,9 +21,9 @@
 #include <cmath>
 #include <complex>
 #include <cstddef>
+#include <limits>
 
 #include "hwy/highway.h"
-#include "scatter/hankel.h"
 
 HWY_BEFORE_NAMESPACE();
 namespace ils {
@@ -134,36 +134,165 @@ HWY_INLINE void StorePartial(hn::Vec<D> v, D d, double* p, size_t n) {
     for (size_t i = 0; i < n && i < lanes; ++i) p[i] = buf[i];
 }
 
-// ---------------------------------------------------------- lane helpers
+// ---------------------------------------------------------------- helpers
 
 namespace detail {
-// Applies f to every lane (the plain reference form of a function).
-template <class D, class F>
-HWY_INLINE hn::Vec<D> PerLane(D d, hn::Vec<D> x, F f) {
-    HWY_ALIGN double buf[kMaxDoubleLanes];
-    hn::Store(x, d, buf);
+
+// Applies f to the lanes where mask is set, keeping v elsewhere: the
+// standard library's answer for the rare lanes outside a fast path.
+template <class D, class M, class F>
+HWY_NOINLINE hn::Vec<D> PerLaneWhere(D d, M mask, hn::Vec<D> x, hn::Vec<D> v, F f) {
+    HWY_ALIGN double bx[kMaxDoubleLanes];
+    HWY_ALIGN double bv[kMaxDoubleLanes];
+    HWY_ALIGN double bm[kMaxDoubleLanes];
+    hn::Store(x, d, bx);
+    hn::Store(v, d, bv);
+    hn::Store(hn::IfThenElseZero(mask, hn::Set(d, 1.0)), d, bm);
     const size_t lanes = hn::Lanes(d);
-    for (size_t i = 0; i < lanes; ++i) buf[i] = f(buf[i]);
-    return hn::Load(d, buf);
+    for (size_t i = 0; i < lanes; ++i)
+        if (bm[i] != 0.0) bv[i] = f(bx[i]);
+    return hn::Load(d, bv);
 }
+
+// p[0] + z (p[1] + z (p[2] + ...)), without fused multiply-adds so that
+// every target rounds alike.
+template <class D, class V, size_t N>
+HWY_INLINE V Horner(D d, V z, const double (&p)[N]) {
+    V r = hn::Set(d, p[N - 1]);
+    for (size_t k = N - 1; k-- > 0;) r = hn::Add(hn::Mul(r, z), hn::Set(d, p[k]));
+    return r;
+}
+
+// s + e = a + b exactly (Knuth's two-sum).
+template <class V>
+HWY_INLINE void TwoSum(V a, V b, V& s, V& e) {
+    s = hn::Add(a, b);
+    const V bb = hn::Sub(s, a);
+    e = hn::Add(hn::Sub(a, hn::Sub(s, bb)), hn::Sub(b, bb));
+}
+
+// Mask of the lanes whose sign bit is set (also -0 and -NaN).
+template <class D, class V>
+HWY_INLINE auto SignBitSet(D d, V v) {
+    const hn::RebindToSigned<D> di;
+    return hn::RebindMask(d, hn::Lt(hn::BitCast(di, v), hn::Zero(di)));
+}
+
+// |x| up to which the reduction by pi/2 below is exact: n = round(x 2/pi)
+// stays below 2^26, so n times a 27-bit part of pi/2 has no rounding.
+inline constexpr double kReductionLimit = 1e8;
+
+// x = n pi/2 + (hi + lo), |hi + lo| <= pi/4 (a hair more at rounding
+// ties), hi + lo carrying about 100 bits. pi/2 is split in four parts: three
+// of 27 bits whose products with n are exact, and the rest. The first
+// difference is exact (the operands are within a factor of two); two-sums
+// keep the rounding errors of the next two.
+template <class D, class V>
+HWY_INLINE void ReduceHalfPi(D d, V x, V& hi, V& lo, hn::Vec<hn::RebindToSigned<D>>& quadrant) {
+    constexpr double kTwoOverPi = 0x1.45f306dc9c883p-1;
+    constexpr double kC1 = 0x1.921fb54p+0, kC2 = 0x1.10b461p-30, kC3 = 0x1.a626330000000p-58;
+    constexpr double kC4 = 0x1.45c06e0e68948p-86;
+    const V n = hn::Round(hn::Mul(x, hn::Set(d, kTwoOverPi)));
+    const V r1 = hn::Sub(x, hn::Mul(n, hn::Set(d, kC1)));
+    V r2, e2, r3, e3;
+    TwoSum(r1, hn::Neg(hn::Mul(n, hn::Set(d, kC2))), r2, e2);
+    TwoSum(r2, hn::Neg(hn::Mul(n, hn::Set(d, kC3))), r3, e3);
+    const V tail = hn::Sub(hn::Add(e2, e3), hn::Mul(n, hn::Set(d, kC4)));
+    hi = hn::Add(r3, tail);
+    lo = hn::Sub(tail, hn::Sub(hi, r3));
+    const hn::RebindToSigned<D> di;
+    quadrant = hn::ConvertTo(di, n);
+}
+
+// sin and cos of r = hi + lo, |r| <= pi/4: Taylor series to r^19 and r^20
+// (truncation below 1e-19 there), lo entering to first order.
+template <class D, class V>
+HWY_INLINE void SinCosReduced(D d, V hi, V lo, V& s, V& c) {
+    static constexpr double kSin[] = {
+        -0x1.5555555555555p-3, 0x1.1111111111111p-7,  -0x1.a01a01a01a01ap-13,
+        0x1.71de3a556c734p-19, -0x1.ae64567f544e4p-26, 0x1.6124613a86d09p-33,
+        -0x1.ae7f3e733b81fp-41, 0x1.952c77030ad4ap-49, -0x1.2f49b46814157p-57};
+    static constexpr double kCos[] = {
+        0x1.5555555555555p-5,  -0x1.6c16c16c16c17p-10, 0x1.a01a01a01a01ap-16,
+        -0x1.27e4fb7789f5cp-22, 0x1.1eed8eff8d898p-29, -0x1.93974a8c07c9dp-37,
+        0x1.ae7f3e733b81fp-45, -0x1.6827863b97d97p-53, 0x1.e542ba4020225p-62};
+    const V z = hn::Mul(hi, hi);
+    const V ps = hn::Mul(hn::Mul(hi, z), Horner(d, z, kSin));
+    const V pc = hn::Mul(hn::Mul(z, z), Horner(d, z, kCos));
+    const V cosHead = hn::Sub(hn::Set(d, 1.0), hn::Mul(hn::Set(d, 0.5), z));
+    const V cosApprox = hn::Add(cosHead, pc);
+    s = hn::Add(hi, hn::Add(ps, hn::Mul(lo, cosApprox)));
+    c = hn::Add(cosHead, hn::Sub(pc, hn::Mul(lo, hi)));
+}
+
+// sin x and cos x from the reduced argument and the quadrant n mod 4.
+template <class D, class V>
+HWY_INLINE void SinCosFast(D d, V x, V& s, V& c) {
+    V hi, lo;
+    hn::Vec<hn::RebindToSigned<D>> q;
+    ReduceHalfPi(d, x, hi, lo, q);
+    V sr, cr;
+    SinCosReduced(d, hi, lo, sr, cr);
+    const hn::RebindToSigned<D> di;
+    const auto one = hn::Set(di, 1), two = hn::Set(di, 2);
+    const auto swap = hn::RebindMask(d, hn::Eq(hn::And(q, one), one));
+    const auto negS = hn::RebindMask(d, hn::Eq(hn::And(q, two), two));
+    const auto negC = hn::RebindMask(d, hn::Eq(hn::And(hn::Add(q, one), two), two));
+    const V sv = hn::IfThenElse(swap, cr, sr);
+    const V cv = hn::IfThenElse(swap, sr, cr);
+    s = hn::IfThenElse(negS, hn::Neg(sv), sv);
+    c = hn::IfThenElse(negC, hn::Neg(cv), cv);
+    // sin(-0) = -0.
+    s = hn::IfThenElse(hn::Eq(x, hn::Zero(d)), x, s);
+}
+
+// atan t for 0 <= t <= 1: beyond tan(pi/8) atan t = pi/4 + atan((t-1)/(t+1));
+// then one halving atan u = 2 atan(u / (1 + sqrt(1 + u^2))) leaves
+// |v| <= tan(pi/16), where the series to v^25 is exact to 1e-17.
+template <class D, class V>
+HWY_INLINE V AtanUnit(D d, V t) {
+    static constexpr double kAtan[] = {-1.0 / 3,  1.0 / 5,  -1.0 / 7,  1.0 / 9,
+                                       -1.0 / 11, 1.0 / 13, -1.0 / 15, 1.0 / 17,
+                                       -1.0 / 19, 1.0 / 21, -1.0 / 23, 1.0 / 25};
+    constexpr double kTanEighthPi = 0x1.a827999fcef32p-2;
+    constexpr double kQuarterPi = 0x1.921fb54442d18p-1;
+    const V one = hn::Set(d, 1.0);
+    const auto big = hn::Gt(t, hn::Set(d, kTanEighthPi));
+    const V u = hn::IfThenElse(big, hn::Div(hn::Sub(t, one), hn::Add(t, one)), t);
+    const V v = hn::Div(u, hn::Add(one, hn::Sqrt(hn::Add(one, hn::Mul(u, u)))));
+    const V z = hn::Mul(v, v);
+    const V atanV = hn::Add(v, hn::Mul(hn::Mul(v, z), Horner(d, z, kAtan)));
+    const V twice = hn::Add(atanV, atanV);
+    return hn::IfThenElse(big, hn::Add(hn::Set(d, kQuarterPi), twice), twice);
+}
+
 }  // namespace detail
 
 // ------------------------------------------------------- transcendentals
 
-// sin x and cos x for every finite x (the reduction is exact for the
-// phases of any path length).
+// sin x and cos x. Exact reduction by pi/2 for |x| <= 1e8 (every path
+// phase); the standard library's value in lanes beyond, and NaN for
+// infinities and NaN, as std::sin and std::cos.
 template <class D, class V>
 HWY_INLINE void SinCos(D d, V x, V* s, V* c) {
-    *s = detail::PerLane(d, x, [](double v) { return std::sin(v); });
-    *c = detail::PerLane(d, x, [](double v) { return std::cos(v); });
+    detail::SinCosFast(d, x, *s, *c);
+    const auto slow = hn::Not(hn::Le(hn::Abs(x), hn::Set(d, detail::kReductionLimit)));
+    if (HWY_UNLIKELY(!hn::AllFalse(d, slow))) {
+        *s = detail::PerLaneWhere(d, slow, x, *s, [](double v) { return std::sin(v); });
+        *c = detail::PerLaneWhere(d, slow, x, *c, [](double v) { return std::cos(v); });
+    }
 }
 template <class D, class V>
 HWY_INLINE V Sin(D d, V x) {
-    return detail::PerLane(d, x, [](double v) { return std::sin(v); });
+    V s, c;
+    SinCos(d, x, &s, &c);
+    return s;
 }
 template <class D, class V>
 HWY_INLINE V Cos(D d, V x) {
-    return detail::PerLane(d, x, [](double v) { return std::cos(v); });
+    V s, c;
+    SinCos(d, x, &s, &c);
+    return c;
 }
 // cos a + j sin a.
 template <class D, class V>
@@ -173,50 +302,111 @@ HWY_INLINE CVec<V> UnitPhasor(D d, V a) {
     return r;
 }
 
-// sin x / x, and 1 - x^2/6 where |x| < 1e-4.
+// sin x / x, and 1 - x^2/6 where |x| < 1e-4 (the system's rule for sinc).
 template <class D, class V>
 HWY_INLINE V Sinc(D d, V x) {
-    return detail::PerLane(d, x, [](double v) {
-        if (std::fabs(v) < 0.0001) return 1.0 - v * v / 6.0;
-        return std::sin(v) / v;
-    });
+    const V quotient = hn::Div(Sin(d, x), x);
+    const V series = hn::Sub(hn::Set(d, 1.0), hn::Div(hn::Mul(x, x), hn::Set(d, 6.0)));
+    return hn::IfThenElse(hn::Lt(hn::Abs(x), hn::Set(d, 0.0001)), series, quotient);
 }
 
-// atan2(y, x) in [-pi, pi], with the signed-zero cases of std::atan2.
+// atan2(y, x) in [-pi, pi], with std::atan2's signed zeros and infinities.
 template <class D, class V>
 HWY_INLINE V Atan2(D d, V y, V x) {
-    HWY_ALIGN double by[kMaxDoubleLanes];
-    HWY_ALIGN double bx[kMaxDoubleLanes];
-    hn::Store(y, d, by);
-    hn::Store(x, d, bx);
-    const size_t lanes = hn::Lanes(d);
-    for (size_t i = 0; i < lanes; ++i) by[i] = std::atan2(by[i], bx[i]);
-    return hn::Load(d, by);
+    constexpr double kHalfPi = 0x1.921fb54442d18p+0, kPi = 0x1.921fb54442d18p+1;
+    const V ax = hn::Abs(x), ay = hn::Abs(y);
+    const auto steep = hn::Gt(ay, ax);
+    const V num = hn::IfThenElse(steep, ax, ay);
+    const V den = hn::IfThenElse(steep, ay, ax);
+    V t = hn::Div(num, den);
+    t = hn::IfThenElse(hn::Eq(den, hn::Zero(d)), hn::Zero(d), t);  // both zero
+    t = hn::IfThenElse(hn::Eq(num, hn::Set(d, HUGE_VAL)), hn::Set(d, 1.0), t);  // both infinite
+    V a = detail::AtanUnit(d, t);
+    a = hn::IfThenElse(steep, hn::Sub(hn::Set(d, kHalfPi), a), a);
+    a = hn::IfThenElse(detail::SignBitSet(d, x), hn::Sub(hn::Set(d, kPi), a), a);
+    a = hn::CopySign(a, y);
+    return hn::IfThenElse(hn::Or(hn::IsNaN(x), hn::IsNaN(y)), hn::Add(x, y), a);
 }
 
-// Natural logarithm: -inf at 0, NaN below.
+// Natural logarithm: x = 2^e m with sqrt(1/2) < m <= sqrt 2, log m =
+// 2 atanh((m-1)/(m+1)) by its series to s^23 (exact to 1e-17), e ln 2 in
+// two parts. -inf at +-0, NaN below zero, +inf at +inf.
 template <class D, class V>
 HWY_INLINE V Log(D d, V x) {
-    return detail::PerLane(d, x, [](double v) { return std::log(v); });
+    static constexpr double kAtanh[] = {2.0 / 3,  2.0 / 5,  2.0 / 7,  2.0 / 9,
+                                        2.0 / 11, 2.0 / 13, 2.0 / 15, 2.0 / 17,
+                                        2.0 / 19, 2.0 / 21, 2.0 / 23};
+    constexpr double kLn2Hi = 0x1.62e42feep-1, kLn2Lo = 0x1.a39ef35793c76p-33;
+    constexpr double kSqrt2 = 0x1.6a09e667f3bcdp+0;
+    const hn::RebindToUnsigned<D> du;
+    const hn::RebindToSigned<D> di;
+    // Subnormals first scaled into the normal range.
+    const auto tiny = hn::Lt(x, hn::Set(d, 0x1p-1022));
+    const V xs = hn::IfThenElse(tiny, hn::Mul(x, hn::Set(d, 0x1p54)), x);
+    const auto bits = hn::BitCast(du, xs);
+    const auto biased = hn::BitCast(di, hn::ShiftRight<52>(bits));
+    V e = hn::Sub(hn::ConvertTo(d, biased), hn::Set(d, 1023.0));
+    e = hn::IfThenElse(tiny, hn::Sub(e, hn::Set(d, 54.0)), e);
+    V m = hn::BitCast(d, hn::Or(hn::And(bits, hn::Set(du, 0x000FFFFFFFFFFFFFull)),
+                                hn::Set(du, 0x3FF0000000000000ull)));
+    const auto high = hn::Gt(m, hn::Set(d, kSqrt2));
+    m = hn::IfThenElse(high, hn::Mul(m, hn::Set(d, 0.5)), m);
+    e = hn::IfThenElse(high, hn::Add(e, hn::Set(d, 1.0)), e);
+    const V one = hn::Set(d, 1.0);
+    const V s = hn::Div(hn::Sub(m, one), hn::Add(m, one));
+    const V z = hn::Mul(s, s);
+    const V logM = hn::Add(hn::Add(s, s), hn::Mul(hn::Mul(s, z), detail::Horner(d, z, kAtanh)));
+    V r = hn::Add(hn::Mul(e, hn::Set(d, kLn2Hi)), hn::Add(hn::Mul(e, hn::Set(d, kLn2Lo)), logM));
+    r = hn::IfThenElse(hn::Eq(x, hn::Set(d, HUGE_VAL)), x, r);
+    r = hn::IfThenElse(hn::Eq(x, hn::Zero(d)), hn::Set(d, -HUGE_VAL), r);
+    const auto invalid = hn::Or(hn::Lt(x, hn::Zero(d)), hn::IsNaN(x));
+    return hn::IfThenElse(invalid, hn::Set(d, std::numeric_limits<double>::quiet_NaN()), r);
 }
 
 // J0(|x|) in *re and Y0(|x|) in *im, i.e. the Hankel function of the first
-// kind and order zero J0 + j Y0, from the polynomial approximations of
-// besselZero (x = 0 gives Y0 = -inf).
+// kind and order zero J0 + j Y0, by the polynomial approximations of
+// besselZero (Abramowitz & Stegun 9.4.1-9.4.3) evaluated in the same order.
+// Up to 3: powers of t = (x/3)^2, the logarithmic term of Y0 scaled by 2/pi;
+// beyond: J0 = f0 cos(theta0) / sqrt x, Y0 = f0 sin(theta0) / sqrt x in
+// powers of u = 3/x. x = 0 gives J0 = 1, Y0 = -inf.
 template <class D, class V>
 HWY_INLINE void Hankel0First(D d, V x, V* re, V* im) {
-    HWY_ALIGN double bx[kMaxDoubleLanes];
-    HWY_ALIGN double bj[kMaxDoubleLanes];
-    HWY_ALIGN double by[kMaxDoubleLanes];
-    hn::Store(x, d, bx);
-    const size_t lanes = hn::Lanes(d);
-    for (size_t i = 0; i < lanes; ++i) {
-        const BesselPair b = besselZero(std::fabs(bx[i]));
-        bj[i] = b.j0;
-        by[i] = b.y0;
+    static constexpr double kJ0[] = {1.0,        -2.2499997, 1.2656208, -0.3163866,
+                                     0.0444479,  -0.0039444, 0.0002100};
+    static constexpr double kY0[] = {0.60559366, -0.74350384, 0.25300117, -0.04261214,
+                                     0.00427916, -0.00024846};
+    static constexpr double kF0[] = {0.79788456,  -0.00000077, -0.00552740, -0.00009512,
+                                     0.00137237,  -0.00072805, 0.00014476};
+    static constexpr double kTheta0[] = {-0.04166397, -0.00003954, 0.00262573,
+                                         -0.00054125, -0.00029333, 0.00013558};
+    const V ax = hn::Abs(x);
+    const auto inner = hn::Le(ax, hn::Set(d, 3.0));
+    V j0 = hn::Zero(d), y0 = hn::Zero(d);
+    if (!hn::AllFalse(d, inner)) {
+        const V third = hn::Div(ax, hn::Set(d, 3.0));
+        const V t = hn::Mul(third, third);
+        const V j = detail::Horner(d, t, kJ0);
+        const V logHalf = Log(d, hn::Div(ax, hn::Set(d, 2.0)));
+        const V y = hn::Add(
+            hn::Add(hn::Mul(hn::Mul(hn::Set(d, 1.0 / 1.570796326795), logHalf), j),
+                    hn::Set(d, 0.36746691)),
+            hn::Mul(t, detail::Horner(d, t, kY0)));
+        j0 = j;
+        y0 = y;
     }
-    *re = hn::Load(d, bj);
-    *im = hn::Load(d, by);
+    if (!hn::AllTrue(d, inner)) {
+        const V u = hn::Div(hn::Set(d, 3.0), ax);
+        const V f0 = detail::Horner(d, u, kF0);
+        const V theta0 = hn::Add(hn::Sub(ax, hn::Set(d, 0.78539816)),
+                                 hn::Mul(u, detail::Horner(d, u, kTheta0)));
+        const V scale = hn::Div(f0, hn::Sqrt(ax));
+        V s, c;
+        SinCos(d, theta0, &s, &c);
+        j0 = hn::IfThenElse(inner, j0, hn::Mul(scale, c));
+        y0 = hn::IfThenElse(inner, y0, hn::Mul(scale, s));
+    }
+    *re = j0;
+    *im = y0;
 }
 
 }  // namespace HWY_NAMESPACE
