@@ -116,6 +116,9 @@ HWY_INLINE void StoreComplexStrided(CVec<hn::Vec<D>> v, D d, std::complex<double
     for (size_t i = 0; i < n && i < lanes; ++i) p[i * stride] = std::complex<double>(re[i], im[i]);
 }
 
+// The helpers below copy lane by lane: use them for the last, partial
+// vector of an array or for strided data, hn::LoadU/StoreU elsewhere.
+
 // The first n (at most Lanes(d)) of p[0..n-1]; the other lanes hold fill,
 // e.g. a copy of the last point, so that padding lanes compute finite values.
 template <class D>
@@ -155,12 +158,18 @@ HWY_NOINLINE hn::Vec<D> PerLaneWhere(D d, M mask, hn::Vec<D> x, hn::Vec<D> v, F 
 }
 
 // p[0] + z (p[1] + z (p[2] + ...)), without fused multiply-adds so that
-// every target rounds alike.
+// every target rounds alike; unrolled at compile time.
+template <size_t K, class D, class V, size_t N>
+HWY_INLINE V HornerFrom(D d, V z, const double (&p)[N]) {
+    if constexpr (K + 1 == N) {
+        return hn::Set(d, p[K]);
+    } else {
+        return hn::Add(hn::Mul(HornerFrom<K + 1>(d, z, p), z), hn::Set(d, p[K]));
+    }
+}
 template <class D, class V, size_t N>
 HWY_INLINE V Horner(D d, V z, const double (&p)[N]) {
-    V r = hn::Set(d, p[N - 1]);
-    for (size_t k = N - 1; k-- > 0;) r = hn::Add(hn::Mul(r, z), hn::Set(d, p[k]));
-    return r;
+    return HornerFrom<0>(d, z, p);
 }
 
 // s + e = a + b exactly (Knuth's two-sum).
@@ -188,7 +197,7 @@ inline constexpr double kReductionLimit = 1e8;
 // difference is exact (the operands are within a factor of two); two-sums
 // keep the rounding errors of the next two.
 template <class D, class V>
-HWY_INLINE void ReduceHalfPi(D d, V x, V& hi, V& lo, hn::Vec<hn::RebindToSigned<D>>& quadrant) {
+HWY_INLINE void ReduceHalfPi(D d, V x, V& hi, V& lo, V& quadrant) {
     constexpr double kTwoOverPi = 0x1.45f306dc9c883p-1;
     constexpr double kC1 = 0x1.921fb54p+0, kC2 = 0x1.10b461p-30, kC3 = 0x1.a626330000000p-58;
     constexpr double kC4 = 0x1.45c06e0e68948p-86;
@@ -200,8 +209,8 @@ HWY_INLINE void ReduceHalfPi(D d, V x, V& hi, V& lo, hn::Vec<hn::RebindToSigned<
     const V tail = hn::Sub(hn::Add(e2, e3), hn::Mul(n, hn::Set(d, kC4)));
     hi = hn::Add(r3, tail);
     lo = hn::Sub(tail, hn::Sub(hi, r3));
-    const hn::RebindToSigned<D> di;
-    quadrant = hn::ConvertTo(di, n);
+    // n mod 4 in {0, 1, 2, 3}, exact in doubles.
+    quadrant = hn::Sub(n, hn::Mul(hn::Set(d, 4.0), hn::Floor(hn::Mul(n, hn::Set(d, 0.25)))));
 }
 
 // sin and cos of r = hi + lo, |r| <= pi/4: Taylor series to r^19 and r^20
@@ -228,16 +237,14 @@ HWY_INLINE void SinCosReduced(D d, V hi, V lo, V& s, V& c) {
 // sin x and cos x from the reduced argument and the quadrant n mod 4.
 template <class D, class V>
 HWY_INLINE void SinCosFast(D d, V x, V& s, V& c) {
-    V hi, lo;
-    hn::Vec<hn::RebindToSigned<D>> q;
+    V hi, lo, q;
     ReduceHalfPi(d, x, hi, lo, q);
     V sr, cr;
     SinCosReduced(d, hi, lo, sr, cr);
-    const hn::RebindToSigned<D> di;
-    const auto one = hn::Set(di, 1), two = hn::Set(di, 2);
-    const auto swap = hn::RebindMask(d, hn::Eq(hn::And(q, one), one));
-    const auto negS = hn::RebindMask(d, hn::Eq(hn::And(q, two), two));
-    const auto negC = hn::RebindMask(d, hn::Eq(hn::And(hn::Add(q, one), two), two));
+    // Quadrant 0: (s, c); 1: (c, -s); 2: (-s, -c); 3: (-c, s).
+    const auto swap = hn::Or(hn::Eq(q, hn::Set(d, 1.0)), hn::Eq(q, hn::Set(d, 3.0)));
+    const auto negS = hn::Ge(q, hn::Set(d, 2.0));
+    const auto negC = hn::Or(hn::Eq(q, hn::Set(d, 1.0)), hn::Eq(q, hn::Set(d, 2.0)));
     const V sv = hn::IfThenElse(swap, cr, sr);
     const V cv = hn::IfThenElse(swap, sr, cr);
     s = hn::IfThenElse(negS, hn::Neg(sv), sv);

@@ -24,43 +24,57 @@ void forEachVector(std::size_t n, F f) {
     for (std::size_t i = 0; i < n; i += lanes) f(d, i, n - i < lanes ? n - i : lanes);
 }
 
+// Full vectors straight from and to the arrays; the last one padded.
+template <class D>
+hn::Vec<D> load(D d, const double* p, std::size_t count, double fill) {
+    return count == hn::Lanes(d) ? hn::LoadU(d, p) : LoadPadded(d, p, count, fill);
+}
+template <class D>
+void store(hn::Vec<D> v, D d, double* p, std::size_t count) {
+    if (count == hn::Lanes(d)) {
+        hn::StoreU(v, d, p);
+    } else {
+        StorePartial(v, d, p, count);
+    }
+}
+
 }  // namespace
 
 void SinCosArray(const double* x, std::size_t n, double* s, double* c) {
     forEachVector(n, [&](auto d, std::size_t i, std::size_t count) {
         hn::Vec<decltype(d)> vs, vc;
-        SinCos(d, LoadPadded(d, x + i, count, 0.0), &vs, &vc);
-        StorePartial(vs, d, s + i, count);
-        StorePartial(vc, d, c + i, count);
+        SinCos(d, load(d, x + i, count, 0.0), &vs, &vc);
+        store(vs, d, s + i, count);
+        store(vc, d, c + i, count);
     });
 }
 
 void SincArray(const double* x, std::size_t n, double* out) {
     forEachVector(n, [&](auto d, std::size_t i, std::size_t count) {
-        StorePartial(Sinc(d, LoadPadded(d, x + i, count, 0.0)), d, out + i, count);
+        store(Sinc(d, load(d, x + i, count, 0.0)), d, out + i, count);
     });
 }
 
 void Atan2Array(const double* y, const double* x, std::size_t n, double* out) {
     forEachVector(n, [&](auto d, std::size_t i, std::size_t count) {
-        const auto vy = LoadPadded(d, y + i, count, 0.0);
-        const auto vx = LoadPadded(d, x + i, count, 1.0);
-        StorePartial(Atan2(d, vy, vx), d, out + i, count);
+        const auto vy = load(d, y + i, count, 0.0);
+        const auto vx = load(d, x + i, count, 1.0);
+        store(Atan2(d, vy, vx), d, out + i, count);
     });
 }
 
 void LogArray(const double* x, std::size_t n, double* out) {
     forEachVector(n, [&](auto d, std::size_t i, std::size_t count) {
-        StorePartial(Log(d, LoadPadded(d, x + i, count, 1.0)), d, out + i, count);
+        store(Log(d, load(d, x + i, count, 1.0)), d, out + i, count);
     });
 }
 
 void Hankel0FirstArray(const double* x, std::size_t n, double* re, double* im) {
     forEachVector(n, [&](auto d, std::size_t i, std::size_t count) {
         hn::Vec<decltype(d)> vr, vi;
-        Hankel0First(d, LoadPadded(d, x + i, count, 1.0), &vr, &vi);
-        StorePartial(vr, d, re + i, count);
-        StorePartial(vi, d, im + i, count);
+        Hankel0First(d, load(d, x + i, count, 1.0), &vr, &vi);
+        store(vr, d, re + i, count);
+        store(vi, d, im + i, count);
     });
 }
 
