@@ -267,6 +267,35 @@ TEST(VectorMath, HankelApproximatesTheBesselFunctions) {
 
 bool sameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
+// Every instruction set gives the same bits: the vector code has no fused
+// multiply-adds and only correctly rounded operations.
+TEST(VectorMath, EveryTargetGivesTheSameBits) {
+    std::mt19937_64 rng(8);
+    const std::vector<double> x = logUniform(rng, 3000, 1e-6, 1e7);
+    const std::vector<double> y = logUniform(rng, 3000, 1e-3, 1e3);
+    std::vector<double> ay(y.size());
+    for (size_t i = 0; i < y.size(); ++i) ay[i] = std::fabs(y[i]);
+    std::vector<std::vector<double>> first;
+    forEachVectorTarget([&](int64_t) {
+        const size_t n = x.size();
+        std::vector<std::vector<double>> r(7, std::vector<double>(n));
+        vectorSinCos(x.data(), n, r[0].data(), r[1].data());
+        vectorSinc(x.data(), n, r[2].data());
+        vectorAtan2(y.data(), x.data(), n, r[3].data());
+        vectorLog(ay.data(), n, r[4].data());
+        vectorHankel0First(y.data(), n, r[5].data(), r[6].data());
+        if (first.empty()) {
+            first = r;
+            return;
+        }
+        for (size_t f = 0; f < r.size(); ++f) {
+            size_t differing = 0;
+            for (size_t i = 0; i < n; ++i) differing += !sameBits(r[f][i], first[f][i]);
+            EXPECT_EQ(differing, 0u) << "function " << f;
+        }
+    });
+}
+
 // A value's result is the same bits wherever it sits in the array: at every
 // offset from a vector boundary and in the padded last vector.
 TEST(VectorMath, ResultsDoNotDependOnTheLane) {
