@@ -6,6 +6,11 @@
 // inputs only, so a kernel may pad its last vector and still get the same
 // bits for a point wherever it sits. Angles in radians.
 //
+// Rounding: only correctly rounded operations and no fused multiply-adds
+// (the library compiles with -ffp-contract=off), so each function gives the
+// same bits on every instruction set; CVec's Mul gives the bits of
+// std::complex<double>'s product for finite values.
+//
 // Do not include hwy/contrib/math/math-inl.h in the same source: its Sin,
 // Cos and Log take the same arguments and unqualified calls would become
 // ambiguous.
