@@ -38,15 +38,21 @@ void store(hn::Vec<D> v, D d, double* p, std::size_t count) {
     }
 }
 
+// out1[i], out2[i] = f(x[i]) for a function of one argument and two results.
+template <class F>
+void twoResults(const double* x, std::size_t n, double fill, double* out1, double* out2, F f) {
+    forEachVector(n, [&](auto d, std::size_t i, std::size_t count) {
+        hn::Vec<decltype(d)> v1, v2;
+        f(d, load(d, x + i, count, fill), &v1, &v2);
+        store(v1, d, out1 + i, count);
+        store(v2, d, out2 + i, count);
+    });
+}
+
 }  // namespace
 
 void SinCosArray(const double* x, std::size_t n, double* s, double* c) {
-    forEachVector(n, [&](auto d, std::size_t i, std::size_t count) {
-        hn::Vec<decltype(d)> vs, vc;
-        SinCos(d, load(d, x + i, count, 0.0), &vs, &vc);
-        store(vs, d, s + i, count);
-        store(vc, d, c + i, count);
-    });
+    twoResults(x, n, 0.0, s, c, [](auto d, auto v, auto* vs, auto* vc) { SinCos(d, v, vs, vc); });
 }
 
 void SincArray(const double* x, std::size_t n, double* out) {
@@ -70,12 +76,8 @@ void LogArray(const double* x, std::size_t n, double* out) {
 }
 
 void Hankel0FirstArray(const double* x, std::size_t n, double* re, double* im) {
-    forEachVector(n, [&](auto d, std::size_t i, std::size_t count) {
-        hn::Vec<decltype(d)> vr, vi;
-        Hankel0First(d, load(d, x + i, count, 1.0), &vr, &vi);
-        store(vr, d, re + i, count);
-        store(vi, d, im + i, count);
-    });
+    twoResults(x, n, 1.0, re, im,
+               [](auto d, auto v, auto* vr, auto* vi) { Hankel0First(d, v, vr, vi); });
 }
 
 const char* TargetNameNow() { return hwy::TargetName(HWY_TARGET); }
