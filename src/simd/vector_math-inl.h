@@ -124,6 +124,19 @@ HWY_INLINE void StoreComplexStrided(CVec<hn::Vec<D>> v, D d, std::complex<double
 // The helpers below copy lane by lane: use them for the last, partial
 // vector of an array or for strided data, hn::LoadU/StoreU elsewhere.
 
+// Adds the first n (at most Lanes(d)) lanes to p[0], p[stride], ...: the
+// accumulation of a contribution into one slot of consecutive records.
+template <class D>
+HWY_INLINE void AddComplexStrided(CVec<hn::Vec<D>> v, D d, std::complex<double>* p,
+                                  size_t stride, size_t n) {
+    HWY_ALIGN double re[kMaxDoubleLanes];
+    HWY_ALIGN double im[kMaxDoubleLanes];
+    hn::Store(v.re, d, re);
+    hn::Store(v.im, d, im);
+    const size_t lanes = hn::Lanes(d);
+    for (size_t i = 0; i < n && i < lanes; ++i) p[i * stride] += std::complex<double>(re[i], im[i]);
+}
+
 // The first n (at most Lanes(d)) of p[0..n-1]; the other lanes hold fill,
 // e.g. a copy of the last point, so that padding lanes compute finite values.
 template <class D>

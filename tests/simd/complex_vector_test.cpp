@@ -42,12 +42,14 @@ void ComplexOps(const Cx* a, const Cx* b, const Cx* c, const double* s, std::siz
 
 // Copies slot 'slot' of count records of 'slots' complex values each to
 // the same slot of dst through the strided helpers, count at most one
-// vector; returns the lanes of a vector.
+// vector, then adds the same values to slot + 1 of dst; returns the lanes
+// of a vector.
 std::size_t StridedCopy(const Cx* src, Cx* dst, std::size_t slots, std::size_t slot,
                         std::size_t count) {
     const hn::ScalableTag<double> d;
     const auto v = LoadComplexStrided(d, src + slot, slots, count);
     StoreComplexStrided(v, d, dst + slot, slots, count);
+    AddComplexStrided(v, d, dst + slot + 1, slots, count);
     return hn::Lanes(d);
 }
 
@@ -121,8 +123,11 @@ TEST(ComplexVector, StridedAccessTouchesOnlyItsSlotAndLanes) {
                                                                     kSlots, 4, count);
         const std::size_t copied = count < lanes ? count : lanes;
         for (std::size_t i = 0; i < dst.size(); ++i) {
-            const bool inSlot = i % kSlots == 4 && i / kSlots < copied;
-            EXPECT_EQ(dst[i], inSlot ? src[i] : Cx(-1.0, -1.0)) << "element " << i;
+            const bool inRecord = i / kSlots < copied;
+            Cx want(-1.0, -1.0);
+            if (inRecord && i % kSlots == 4) want = src[i];
+            if (inRecord && i % kSlots == 5) want = Cx(-1.0, -1.0) + src[i - 1];
+            EXPECT_EQ(dst[i], want) << "element " << i;
         }
     });
 }
