@@ -271,6 +271,37 @@ HWY_INLINE void SinCosFast(D d, V x, V& s, V& c) {
     s = hn::IfThenElse(hn::Eq(x, hn::Zero(d)), x, s);
 }
 
+// sin x alone, for sinc: x = n pi + (hi + lo) reduced as in ReduceHalfPi
+// with the parts of pi (twice those of pi/2), |hi + lo| <= pi/2; sin x =
+// (-1)^n sin(hi + lo) by the Taylor series to r^23 (truncation below 2e-18
+// there), lo entering to first order. One series instead of two.
+template <class D, class V>
+HWY_INLINE V SinFast(D d, V x) {
+    constexpr double kOneOverPi = 0x1.45f306dc9c883p-2;
+    constexpr double kP1 = 0x1.921fb54p+1, kP2 = 0x1.10b461p-29, kP3 = 0x1.a626330000000p-57;
+    constexpr double kP4 = 0x1.45c06e0e68948p-85;
+    static constexpr double kSin[] = {
+        -0x1.5555555555555p-3, 0x1.1111111111111p-7,  -0x1.a01a01a01a01ap-13,
+        0x1.71de3a556c734p-19, -0x1.ae64567f544e4p-26, 0x1.6124613a86d09p-33,
+        -0x1.ae7f3e733b81fp-41, 0x1.952c77030ad4ap-49, -0x1.2f49b46814157p-57,
+        0x1.71b8ef6dcf572p-66, -0x1.761b41316381ap-75};
+    static constexpr double kCos4[] = {1.0, -0.5, 1.0 / 24};
+    const V n = hn::Round(hn::Mul(x, hn::Set(d, kOneOverPi)));
+    const V r1 = hn::Sub(x, hn::Mul(n, hn::Set(d, kP1)));
+    V r2, e2, r3, e3;
+    TwoSum(r1, hn::Neg(hn::Mul(n, hn::Set(d, kP2))), r2, e2);
+    TwoSum(r2, hn::Neg(hn::Mul(n, hn::Set(d, kP3))), r3, e3);
+    const V tail = hn::Sub(hn::Add(e2, e3), hn::Mul(n, hn::Set(d, kP4)));
+    const V hi = hn::Add(r3, tail);
+    const V lo = hn::Sub(tail, hn::Sub(hi, r3));
+    const V z = hn::Mul(hi, hi);
+    const V series = hn::Mul(hn::Mul(hi, z), Horner(d, z, kSin));
+    const V s = hn::Add(hi, hn::Add(series, hn::Mul(lo, Horner(d, z, kCos4))));
+    const V parity = hn::Sub(n, hn::Mul(hn::Set(d, 2.0), hn::Floor(hn::Mul(n, hn::Set(d, 0.5)))));
+    const V withSign = hn::IfThenElse(hn::Eq(parity, hn::Set(d, 1.0)), hn::Neg(s), s);
+    return hn::IfThenElse(hn::Eq(x, hn::Zero(d)), x, withSign);  // sin(-0) = -0
+}
+
 // atan t for 0 <= t <= 1: beyond tan(pi/8) atan t = pi/4 + atan((t-1)/(t+1));
 // then one halving atan u = 2 atan(u / (1 + sqrt(1 + u^2))) leaves
 // |v| <= tan(pi/16), where the series to v^25 is exact to 1e-17.
@@ -309,8 +340,11 @@ HWY_INLINE void SinCos(D d, V x, V* s, V* c) {
 }
 template <class D, class V>
 HWY_INLINE V Sin(D d, V x) {
-    V s, c;
-    SinCos(d, x, &s, &c);
+    V s = detail::SinFast(d, x);
+    const auto slow = hn::Not(hn::Le(hn::Abs(x), hn::Set(d, detail::kReductionLimit)));
+    if (HWY_UNLIKELY(!hn::AllFalse(d, slow))) {
+        s = detail::PerLaneWhere(d, slow, x, s, [](double v) { return std::sin(v); });
+    }
     return s;
 }
 template <class D, class V>

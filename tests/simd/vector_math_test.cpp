@@ -155,6 +155,10 @@ TEST(VectorMath, SincFollowsTheSmallArgumentRule) {
                              1.0001e-4, 3.141592653589793, -3.141592653589793,
                              6.283185307179586, 31.4159265359, 18.849555921540002, 1e6, kInf};
     for (double k = 1; k < 50; ++k) x.push_back(k * 3.141592653589793);
+    for (double a : {1e3, 1e6, 1e7, 9e7}) {
+        const auto m = nearHalfPiMultiples(a, 8);
+        x.insert(x.end(), m.begin(), m.end());
+    }
     const auto u = uniform(rng, 2000, -60.0, 60.0);
     x.insert(x.end(), u.begin(), u.end());
     const auto l = logUniform(rng, 2000, 1e-7, 1e7);
