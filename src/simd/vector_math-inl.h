@@ -94,6 +94,9 @@ HWY_INLINE void StoreComplex(CVec<hn::Vec<D>> v, D d, std::complex<double>* p) {
     hn::StoreInterleaved2(v.re, v.im, d, reinterpret_cast<double*>(p));
 }
 
+// The helpers below copy lane by lane: use them for the last, partial
+// vector of an array or for strided data, hn::LoadU/StoreU elsewhere.
+
 // The first n (at most Lanes(d)) of the values p[0], p[stride], ...; the
 // other lanes are zero. FieldRecord slot s of consecutive records is
 // &records[0].slot[s] with stride 15.
@@ -121,20 +124,12 @@ HWY_INLINE void StoreComplexStrided(CVec<hn::Vec<D>> v, D d, std::complex<double
     for (size_t i = 0; i < n && i < lanes; ++i) p[i * stride] = std::complex<double>(re[i], im[i]);
 }
 
-// The helpers below copy lane by lane: use them for the last, partial
-// vector of an array or for strided data, hn::LoadU/StoreU elsewhere.
-
 // Adds the first n (at most Lanes(d)) lanes to p[0], p[stride], ...: the
 // accumulation of a contribution into one slot of consecutive records.
 template <class D>
 HWY_INLINE void AddComplexStrided(CVec<hn::Vec<D>> v, D d, std::complex<double>* p,
                                   size_t stride, size_t n) {
-    HWY_ALIGN double re[kMaxDoubleLanes];
-    HWY_ALIGN double im[kMaxDoubleLanes];
-    hn::Store(v.re, d, re);
-    hn::Store(v.im, d, im);
-    const size_t lanes = hn::Lanes(d);
-    for (size_t i = 0; i < n && i < lanes; ++i) p[i * stride] += std::complex<double>(re[i], im[i]);
+    StoreComplexStrided(Add(LoadComplexStrided(d, p, stride, n), v), d, p, stride, n);
 }
 
 // The first n (at most Lanes(d)) of p[0..n-1]; the other lanes hold fill,
