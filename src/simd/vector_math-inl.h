@@ -204,17 +204,18 @@ HWY_INLINE auto SignBitSet(D d, V v) {
 // stays below 2^26, so n times a 27-bit part of pi/2 has no rounding.
 inline constexpr double kReductionLimit = 1e8;
 
-// x = n pi/2 + (hi + lo), |hi + lo| <= pi/4 (a hair more at rounding
-// ties), hi + lo carrying about 100 bits. pi/2 is split in four parts: three
-// of 27 bits whose products with n are exact, and the rest. The first
-// difference is exact (the operands are within a factor of two); two-sums
-// keep the rounding errors of the next two.
-template <class D, class V>
-HWY_INLINE void ReduceHalfPi(D d, V x, V& hi, V& lo, V& quadrant) {
-    constexpr double kTwoOverPi = 0x1.45f306dc9c883p-1;
-    constexpr double kC1 = 0x1.921fb54p+0, kC2 = 0x1.10b461p-30, kC3 = 0x1.a626330000000p-58;
-    constexpr double kC4 = 0x1.45c06e0e68948p-86;
-    const V n = hn::Round(hn::Mul(x, hn::Set(d, kTwoOverPi)));
+// x = n P + (hi + lo) for the period P = pi/2 or pi (scale 1 or 2), with
+// |hi + lo| <= P/2 (a hair more at rounding ties) carrying about 100 bits;
+// returns n. pi/2 is split in four parts: three of 27 bits whose products
+// with n are exact, and the rest (pi's parts are twice those, as exact).
+// The first difference is exact (the operands are within a factor of two);
+// two-sums keep the rounding errors of the next two.
+template <int kScale, class D, class V>
+HWY_INLINE V ReduceByMultiple(D d, V x, V& hi, V& lo) {
+    constexpr double kInvPeriod = 0x1.45f306dc9c883p-1 / kScale;  // 2/pi / scale
+    constexpr double kC1 = 0x1.921fb54p+0 * kScale, kC2 = 0x1.10b461p-30 * kScale;
+    constexpr double kC3 = 0x1.a626330000000p-58 * kScale, kC4 = 0x1.45c06e0e68948p-86 * kScale;
+    const V n = hn::Round(hn::Mul(x, hn::Set(d, kInvPeriod)));
     const V r1 = hn::Sub(x, hn::Mul(n, hn::Set(d, kC1)));
     V r2, e2, r3, e3;
     TwoSum(r1, hn::Neg(hn::Mul(n, hn::Set(d, kC2))), r2, e2);
@@ -222,7 +223,13 @@ HWY_INLINE void ReduceHalfPi(D d, V x, V& hi, V& lo, V& quadrant) {
     const V tail = hn::Sub(hn::Add(e2, e3), hn::Mul(n, hn::Set(d, kC4)));
     hi = hn::Add(r3, tail);
     lo = hn::Sub(tail, hn::Sub(hi, r3));
-    // n mod 4 in {0, 1, 2, 3}, exact in doubles.
+    return n;
+}
+
+// x = n pi/2 + (hi + lo) with quadrant = n mod 4 (exact in doubles).
+template <class D, class V>
+HWY_INLINE void ReduceHalfPi(D d, V x, V& hi, V& lo, V& quadrant) {
+    const V n = ReduceByMultiple<1>(d, x, hi, lo);
     quadrant = hn::Sub(n, hn::Mul(hn::Set(d, 4.0), hn::Floor(hn::Mul(n, hn::Set(d, 0.25)))));
 }
 
@@ -266,29 +273,19 @@ HWY_INLINE void SinCosFast(D d, V x, V& s, V& c) {
     s = hn::IfThenElse(hn::Eq(x, hn::Zero(d)), x, s);
 }
 
-// sin x alone, for sinc: x = n pi + (hi + lo) reduced as in ReduceHalfPi
-// with the parts of pi (twice those of pi/2), |hi + lo| <= pi/2; sin x =
+// sin x alone, for sinc: x = n pi + (hi + lo), |hi + lo| <= pi/2; sin x =
 // (-1)^n sin(hi + lo) by the Taylor series to r^23 (truncation below 2e-18
 // there), lo entering to first order. One series instead of two.
 template <class D, class V>
 HWY_INLINE V SinFast(D d, V x) {
-    constexpr double kOneOverPi = 0x1.45f306dc9c883p-2;
-    constexpr double kP1 = 0x1.921fb54p+1, kP2 = 0x1.10b461p-29, kP3 = 0x1.a626330000000p-57;
-    constexpr double kP4 = 0x1.45c06e0e68948p-85;
     static constexpr double kSin[] = {
         -0x1.5555555555555p-3, 0x1.1111111111111p-7,  -0x1.a01a01a01a01ap-13,
         0x1.71de3a556c734p-19, -0x1.ae64567f544e4p-26, 0x1.6124613a86d09p-33,
         -0x1.ae7f3e733b81fp-41, 0x1.952c77030ad4ap-49, -0x1.2f49b46814157p-57,
         0x1.71b8ef6dcf572p-66, -0x1.761b41316381ap-75};
     static constexpr double kCos4[] = {1.0, -0.5, 1.0 / 24};
-    const V n = hn::Round(hn::Mul(x, hn::Set(d, kOneOverPi)));
-    const V r1 = hn::Sub(x, hn::Mul(n, hn::Set(d, kP1)));
-    V r2, e2, r3, e3;
-    TwoSum(r1, hn::Neg(hn::Mul(n, hn::Set(d, kP2))), r2, e2);
-    TwoSum(r2, hn::Neg(hn::Mul(n, hn::Set(d, kP3))), r3, e3);
-    const V tail = hn::Sub(hn::Add(e2, e3), hn::Mul(n, hn::Set(d, kP4)));
-    const V hi = hn::Add(r3, tail);
-    const V lo = hn::Sub(tail, hn::Sub(hi, r3));
+    V hi, lo;
+    const V n = ReduceByMultiple<2>(d, x, hi, lo);
     const V z = hn::Mul(hi, hi);
     const V series = hn::Mul(hn::Mul(hi, z), Horner(d, z, kSin));
     const V s = hn::Add(hi, hn::Add(series, hn::Mul(lo, Horner(d, z, kCos4))));
