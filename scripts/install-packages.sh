@@ -20,6 +20,7 @@ host  g++           command -v g++
 host  make          command -v make
 host  binutils      command -v nm
 host  gnuplot-nox   command -v gnuplot
+host  libhwy-dev    test -f /usr/include/hwy/highway.h && ls /usr/lib/*/cmake/hwy/hwy-config.cmake
 host  libtomlplusplus-dev  test -f /usr/include/toml++/toml.h
 tests libgtest-dev  test -f /usr/include/gtest/gtest.h && ls /usr/lib/*/cmake/GTest/GTestConfig.cmake
 tests nec2c         command -v nec2c
