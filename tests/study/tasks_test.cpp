@@ -6,6 +6,7 @@
 
 #include "study_results.h"
 #include "study_tasks.h"
+#include "tolerance.h"
 
 using namespace ilshost::study;
 using ilshost::Position;
@@ -101,8 +102,10 @@ TEST(StudyEvaluation, WorstDisturbancePerSegmentAgainstItsAllowance) {
     const SegmentWorst& b = e.segments[2];
     EXPECT_NEAR(b.disturbance, 2.0, 1e-12);
     EXPECT_NEAR(b.along, -500.0, 1e-6);
-    EXPECT_NEAR(b.allowed, 2.5, 1e-12);  // half of the 5 uA limit
-    EXPECT_NEAR(b.ratio, 0.8, 1e-12);
+    // Half of the Category III limit beyond B, 0.005 DDM in uA.
+    const double halfLimit = 0.5 * 0.005 * ilshost::kLocalizerUaPerDdm;
+    EXPECT_NEAR(b.allowed, halfLimit, 1e-12);
+    EXPECT_NEAR(b.ratio, 2.0 / halfLimit, 1e-12);
     EXPECT_EQ(b.trace, "Y2 CDI course+clearance (uA)");
     const SegmentWorst& ab = e.segments[1];
     EXPECT_NEAR(ab.disturbance, -3.0, 1e-12);
@@ -115,7 +118,7 @@ TEST(StudyEvaluation, WorstDisturbancePerSegmentAgainstItsAllowance) {
     // Past the allowance: fails.
     task.cdi[1][95] += 1.0;
     ASSERT_TRUE(evaluate(syn.study, syn.segments, syn.along, syn.base, task, e, error));
-    EXPECT_NEAR(e.segments[2].ratio, 1.2, 1e-12);
+    EXPECT_NEAR(e.segments[2].ratio, 3.0 / halfLimit, 1e-12);
     EXPECT_FALSE(e.pass);
     // A run of another flight is refused.
     task.cdi[0].pop_back();
@@ -136,7 +139,7 @@ TEST(StudyEvaluation, RowsReadBackAsWritten) {
     ASSERT_TRUE(parseResultRow(row, syn.segments, back)) << row;
     EXPECT_EQ(back.task.id, 7);
     EXPECT_EQ(back.evaluation.worst, r.evaluation.worst);
-    EXPECT_NEAR(back.evaluation.segments[2].ratio, 0.5, 1e-4);
+    EXPECT_NEAR(back.evaluation.segments[2].ratio, 1.25 / (0.5 * 0.005 * ilshost::kLocalizerUaPerDdm), 1e-4);
     EXPECT_EQ(resultRow(back, syn.segments.size()), row);
     TaskResult failed;
     failed.task = Task{3, 0, 0, 0};
