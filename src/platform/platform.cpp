@@ -1,7 +1,6 @@
 #include "platform/platform.h"
 
 #include <ctime>
-#include <string>
 #include <system_error>
 #include <thread>
 
@@ -9,6 +8,7 @@
 #include <direct.h>
 #include <io.h>
 #include <sys/stat.h>
+#include <sys/types.h>
 #else
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,24 +16,87 @@
 
 namespace ils::platform {
 
+namespace {
+
+bool isSeparator(char c) { return c == '/' || c == '\\'; }
+
+// Length of the root that starts path: "/" or "\\" (1), "C:\\" (3),
+// "\\\\server\\share\\" (up to and including the separator after the share),
+// or 0 when the path is relative or has no separator after its drive.
+size_t rootLength(const std::string& p) {
+    if (p.size() >= 3 && p[1] == ':' && isSeparator(p[2])) return 3;
+    if (p.size() >= 2 && isSeparator(p[0]) && isSeparator(p[1])) {
+        size_t i = 2;
+        int parts = 0;
+        while (i < p.size() && parts < 2) {
+            while (i < p.size() && !isSeparator(p[i])) ++i;
+            ++parts;
+            if (i < p.size()) ++i;  // the separator after server or share
+        }
+        return parts == 2 ? i : p.size();
+    }
+    if (!p.empty() && isSeparator(p[0])) return 1;
+    return 0;
+}
+
+}  // namespace
+
+std::string directoryWithSeparator(const char* text) {
+    std::string s(text != nullptr ? text : "");
+    for (char& c : s) {
+        if (isSeparator(c)) c = kSeparator;
+    }
+    if (!s.empty() && s.back() != kSeparator) s.push_back(kSeparator);
+    return s;
+}
+
+std::string directoryForStat(const std::string& path) {
+    std::string p = path;
+    const size_t root = rootLength(p);
+    while (p.size() > root && p.size() > 1 && isSeparator(p.back())) p.pop_back();
+    return p;
+}
+
 bool canEnterDirectory(const char* path) {
     if (path == nullptr || path[0] == '\0') return false;
-    struct stat st {};
-    if (stat(path, &st) != 0) return false;
+    const std::string p = directoryForStat(path);
 #if defined(_WIN32)
+    // Windows has no search permission: an existing directory can be entered.
+    struct _stat64 st {};
+    if (_stat64(p.c_str(), &st) != 0) return false;
     return (st.st_mode & _S_IFDIR) != 0;
 #else
-    return S_ISDIR(st.st_mode) && access(path, X_OK) == 0;
+    struct stat st {};
+    if (stat(p.c_str(), &st) != 0) return false;
+    return S_ISDIR(st.st_mode) && access(p.c_str(), X_OK) == 0;
 #endif
 }
 
 bool makeDirectory(const char* path) {
-    std::string p(path);
-    while (p.size() > 1 && (p.back() == '/' || p.back() == '\\')) p.pop_back();
+    const std::string p = directoryForStat(path != nullptr ? path : "");
 #if defined(_WIN32)
     return _mkdir(p.c_str()) == 0;
 #else
     return mkdir(p.c_str(), 0777) == 0;
+#endif
+}
+
+std::string currentDirectory() {
+    char buf[4096];
+#if defined(_WIN32)
+    if (_getcwd(buf, sizeof buf) == nullptr) return "";
+#else
+    if (getcwd(buf, sizeof buf) == nullptr) return "";
+#endif
+    return buf;
+}
+
+bool changeDirectory(const char* path) {
+    if (path == nullptr || path[0] == '\0') return false;
+#if defined(_WIN32)
+    return _chdir(path) == 0;
+#else
+    return chdir(path) == 0;
 #endif
 }
 

@@ -1,7 +1,5 @@
 // The ILSPost entry and its driver: directory test, result codes, the post
 // log, refusal of long paths and of a second call, and clean-up.
-#include <dirent.h>
-
 #include <filesystem>
 
 #include "post/post.h"
@@ -10,13 +8,13 @@
 namespace ils::test {
 namespace {
 
+// The process's open file descriptors, counted in /proc (Linux only).
 int openDescriptors() {
+    namespace fs = std::filesystem;
+    std::error_code ec;
     int n = 0;
-    DIR* d = opendir("/proc/self/fd");
-    if (d == nullptr) return -1;
-    while (readdir(d) != nullptr) ++n;
-    closedir(d);
-    return n;
+    for (fs::directory_iterator it("/proc/self/fd", ec), end; !ec && it != end; it.increment(ec)) ++n;
+    return ec ? -1 : n;
 }
 
 TEST_F(PostTest, DirectoryWithOrWithoutSeparator) {
@@ -48,7 +46,7 @@ TEST_F(PostTest, DirectoryThatCannotBeEnteredIsResultOne) {
 
 TEST_F(PostTest, MissingParameterFileIsResultTwo) {
     EXPECT_EQ(post(), 2);
-    EXPECT_EQ(log(), "ERROR! Input file " + dir + "ILSPOST.TMP does not exist.\n");
+    EXPECT_EQ(log(), "ERROR! Input file " + nativePath(dir + "ILSPOST.TMP") + " does not exist.\n");
     EXPECT_FALSE(fileExists(dir + "v1.txt"));
 }
 
@@ -77,6 +75,7 @@ TEST_F(PostTest, ConsoleWordsAreNotPrinted) {
 }
 
 TEST_F(PostTest, NoFileStaysOpenOnAnyPath) {
+    ILSCALC_SKIP_ON_WINDOWS("open files are counted in /proc/self/fd");
     const int before = openDescriptors();
     ASSERT_GT(before, 0);
     // 2: no parameter file.

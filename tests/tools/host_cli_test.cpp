@@ -1,9 +1,8 @@
 // The built ilscalc program, run as a user runs it.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 #include "ilscalc/version.h"
@@ -13,22 +12,13 @@ using namespace ils::test;
 
 namespace {
 
-struct Outcome {
-    int code = -1;
-    std::string output;
-};
+using Outcome = CommandOutcome;
 
 Outcome host(const std::string& args) {
-    const std::string cmd = std::string(ILSCALC_BINARY_DIR) + "/ilscalc " + args + " 2>&1";
-    Outcome o;
-    FILE* p = popen(cmd.c_str(), "r");
-    if (p == nullptr) return o;
-    char buf[4096];
-    size_t n = 0;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) o.output.append(buf, n);
-    const int status = pclose(p);
-    o.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return o;
+    // The program by its native absolute path, which every shell accepts.
+    const std::filesystem::path program =
+        std::filesystem::absolute(std::filesystem::path(ILSCALC_BINARY_DIR) / "ilscalc").make_preferred();
+    return runCommandLine("\"" + program.string() + "\" " + args);
 }
 
 // A small single-frequency localizer with a lateral run at the threshold.
