@@ -253,7 +253,7 @@ void showMessages(const std::string& logPath, const char* what) {
 }
 
 std::string withSlash(std::string dir) {
-    if (!dir.empty() && dir.back() != '/') dir.push_back('/');
+    if (!dir.empty() && dir.back() != '/' && dir.back() != '\\') dir.push_back('/');
     return dir;
 }
 

@@ -1,10 +1,16 @@
 #include "platform/platform.h"
 
 #include <ctime>
+#include <new>
 #include <system_error>
 #include <thread>
 
 #if defined(_WIN32)
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#include <process.h>
 #include <direct.h>
 #include <io.h>
 #include <sys/stat.h>
@@ -100,6 +106,31 @@ bool changeDirectory(const char* path) {
 #endif
 }
 
+#if defined(_WIN32)
+namespace {
+unsigned __stdcall runThread(void* arg) {
+    void (*fn)() = *static_cast<void (**)()>(arg);
+    delete static_cast<void (**)()>(arg);
+    fn();
+    return 0;
+}
+}  // namespace
+
+// A plain C-runtime thread: under Wine, processes whose detached
+// std::thread (winpthreads) had ended could hang at exit, and a later
+// thread could fail to start.
+bool startDetachedThread(void (*fn)()) {
+    auto* arg = new (std::nothrow) (void (*)())(fn);
+    if (arg == nullptr) return false;
+    const uintptr_t handle = _beginthreadex(nullptr, 0, runThread, arg, 0, nullptr);
+    if (handle == 0) {
+        delete arg;
+        return false;
+    }
+    CloseHandle(reinterpret_cast<HANDLE>(handle));
+    return true;
+}
+#else
 bool startDetachedThread(void (*fn)()) {
     try {
         std::thread(fn).detach();
@@ -108,6 +139,7 @@ bool startDetachedThread(void (*fn)()) {
         return false;
     }
 }
+#endif
 
 uint32_t currentTimeSeconds() { return static_cast<uint32_t>(std::time(nullptr)); }
 

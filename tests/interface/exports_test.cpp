@@ -117,7 +117,7 @@ TEST(ExportsStart, WhileRunningReturnsOneAndChangesNothing) {
     EXPECT_EQ(rd.runState.load(), kRunning);
     EXPECT_EQ(rd.messageLog, log);
     EXPECT_EQ(rd.fieldFileStream, field);
-    EXPECT_EQ(std::string(rd.scratchDirectory), run.scratchDir);
+    EXPECT_EQ(std::string(rd.scratchDirectory), nativePath(run.scratchDir));
     EXPECT_FALSE(fileExists(other + "scratch"));
 
     run.release();

@@ -80,7 +80,8 @@ TEST(Platform, WorkingDirectoryChangesAndComesBack) {
     EXPECT_EQ(fs::path(before), fs::current_path());
     const std::string dir = test::makeTempDir("platform_cwd");
     ASSERT_TRUE(platform::changeDirectory(dir.c_str()));
-    EXPECT_TRUE(fs::equivalent(fs::path(platform::currentDirectory()), fs::path(dir)));
+    // (fs::equivalent cannot tell directories apart on Windows: no inode numbers.)
+    EXPECT_EQ(fs::path(platform::currentDirectory()), fs::path(dir.substr(0, dir.size() - 1)).make_preferred());
     EXPECT_FALSE(platform::changeDirectory((dir + "missing").c_str()));
     EXPECT_FALSE(platform::changeDirectory(""));
     ASSERT_TRUE(platform::changeDirectory(before.c_str()));

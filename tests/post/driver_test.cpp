@@ -126,7 +126,7 @@ TEST_F(PostTest, OverlongPathsAreResultFive) {
     writeParams(dir + "\n" + data + "\nrep\n0\n0 0 0\n0 0 0\n" + kInactiveBlock + kInactiveBlock +
                 kInactiveBlock + kInactiveBlock);
     EXPECT_EQ(post(), 5);
-    EXPECT_EQ(log(), "ERROR! Path needs 1024 characters or more: " + dir + data + ".fld\n");
+    EXPECT_EQ(log(), "ERROR! Path needs 1024 characters or more: " + nativePath(dir + data + ".fld") + "\n");
     // One character less fits (the file is then simply missing).
     writeParams(dir + "\n" + data.substr(1) + "\nrep\n0\n0 0 0\n0 0 0\n" + kInactiveBlock +
                 kInactiveBlock + kInactiveBlock + kInactiveBlock);

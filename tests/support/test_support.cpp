@@ -64,6 +64,14 @@ std::string nativePath(const std::string& path) {
     return p;
 }
 
+std::string slashPath(const std::string& path) {
+    std::string p = path;
+    for (char& c : p) {
+        if (c == '\\') c = '/';
+    }
+    return p;
+}
+
 std::string readText(const std::string& path) {
     const std::string bytes = readFile(path);
 #if defined(_WIN32)

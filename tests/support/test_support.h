@@ -32,6 +32,8 @@ bool fileExists(const std::string& path);
 // A path with the separators the library uses in its messages ('\\' on
 // Windows, '/' elsewhere).
 std::string nativePath(const std::string& path);
+// A path with '/' only, as paths read from input files are shown.
+std::string slashPath(const std::string& path);
 
 // Text files as the library writes them ("w" mode) have CRLF line ends on
 // Windows. readText reads one as "r" mode would (each "\r\n" as "\n" on
