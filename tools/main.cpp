@@ -290,7 +290,7 @@ int32_t followRun() {
 }
 
 std::string withSlash(std::string dir) {
-    if (!dir.empty() && dir.back() != '/') dir.push_back('/');
+    if (!dir.empty() && dir.back() != '/' && dir.back() != '\\') dir.push_back('/');
     return dir;
 }
 

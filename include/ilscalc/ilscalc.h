@@ -17,8 +17,12 @@
 
 #include "ilscalc/version.h"
 
+/* ILSCALC_STATIC: the caller links the static library (the tests do), so
+ * the functions are neither imported from nor exported by a DLL. */
 #if defined(_WIN32)
-#  if defined(ILSCALC_BUILDING)
+#  if defined(ILSCALC_STATIC)
+#    define ILSCALC_API
+#  elif defined(ILSCALC_BUILDING)
 #    define ILSCALC_API __declspec(dllexport)
 #  else
 #    define ILSCALC_API __declspec(dllimport)

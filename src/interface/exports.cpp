@@ -30,15 +30,6 @@ namespace {
 
 std::mutex startMutex;  // two hosts' threads must not prepare a run at once
 
-std::string directoryWithSeparator(const char* text) {
-    std::string s(text != nullptr ? text : "");
-    for (char& c : s) {
-        if (c == '\\') c = '/';
-    }
-    if (!s.empty() && s.back() != '/') s.push_back('/');
-    return s;
-}
-
 void worker() {
     try {
         runCalculation(runData());
@@ -84,12 +75,12 @@ bool startWorker() {
 int32_t openAndStart(RunData& rd, const char* runName, const char* projectDirectory,
                      const char* scratchBase, uint32_t option) {
     const std::string name(runName != nullptr ? runName : "");
-    const std::string project = directoryWithSeparator(projectDirectory);
+    const std::string project = platform::directoryWithSeparator(projectDirectory);
     if (!platform::canEnterDirectory(project.c_str())) {
         rd.runState.store(kFailed);
         return 4;
     }
-    const std::string scratch = directoryWithSeparator(scratchBase) + "scratch/";
+    const std::string scratch = platform::directoryWithSeparator(scratchBase) + "scratch" + platform::kSeparator;
     if (scratch.size() >= static_cast<size_t>(kLineSize)) {
         rd.runState.store(kFailed);
         return 5;

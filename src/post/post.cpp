@@ -123,11 +123,7 @@ int32_t runPost(const char* directory) {
     if (!claimPostRun()) return kPostBusy;
     RunningFlag flag;
 
-    std::string dir(directory != nullptr ? directory : "");
-    for (char& c : dir) {
-        if (c == '\\') c = '/';
-    }
-    if (!dir.empty() && dir.back() != '/') dir.push_back('/');
+    const std::string dir = platform::directoryWithSeparator(directory);
     // The longest path formed from the directory alone is dir + "ILSPOST.TMP".
     if (dir.size() + std::strlen("ILSPOST.TMP") >= static_cast<size_t>(kLineSize))
         return kPostPathTooLong;

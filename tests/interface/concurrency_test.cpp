@@ -69,7 +69,7 @@ TEST(Concurrency, OnlyOneOfTwoRacingStartsRuns) {
     EXPECT_TRUE((a == 0 && b == 1) || (a == 1 && b == 0)) << a << " " << b;
     ASSERT_TRUE(run.waitHeld());
     run.release();
-    EXPECT_EQ(waitForRun(), ILSCALC_FINISHED) << readFile(project + "scratch/t.out");
+    EXPECT_EQ(waitForRun(), ILSCALC_FINISHED) << readText(project + "scratch/t.out");
 }
 
 }  // namespace

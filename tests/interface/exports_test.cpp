@@ -117,7 +117,7 @@ TEST(ExportsStart, WhileRunningReturnsOneAndChangesNothing) {
     EXPECT_EQ(rd.runState.load(), kRunning);
     EXPECT_EQ(rd.messageLog, log);
     EXPECT_EQ(rd.fieldFileStream, field);
-    EXPECT_EQ(std::string(rd.scratchDirectory), run.scratchDir);
+    EXPECT_EQ(std::string(rd.scratchDirectory), nativePath(run.scratchDir));
     EXPECT_FALSE(fileExists(other + "scratch"));
 
     run.release();
@@ -143,8 +143,8 @@ TEST(ExportsStart, MissingCommandFileIsReportedInTheLog) {
     const std::string dir = makeTempDir("nodat");
     EXPECT_EQ(ILSCalc_Start("absent", dir.c_str(), dir.c_str(), 0), 2);
     EXPECT_EQ(runData().runState.load(), kFailedState);
-    EXPECT_EQ(readFile(dir + "scratch/absent.out"),
-              "ERROR! Cannot open input file " + dir + "absent.dat\n");
+    EXPECT_EQ(readText(dir + "scratch/absent.out"),
+              "ERROR! Cannot open input file " + nativePath(dir + "absent.dat") + "\n");
     EXPECT_FALSE(fileExists(dir + "scratch/absent.fld"));
     EXPECT_EQ(runData().messageLog, nullptr);
 }
@@ -153,15 +153,15 @@ TEST(ExportsStart, ProjectDirectoryGetsExactlyOneSeparator) {
     const std::string dir = makeTempDir("sep");
     std::string base = dir;
     base.pop_back();  // without its trailing '/'
-    const std::string expected = "ERROR! Cannot open input file " + dir + "absent.dat\n";
+    const std::string expected = "ERROR! Cannot open input file " + nativePath(dir + "absent.dat") + "\n";
     for (const std::string& project : {base, base + "/", base + "\\"}) {
         EXPECT_EQ(ILSCalc_Start("absent", project.c_str(), dir.c_str(), 0), 2) << project;
-        EXPECT_EQ(readFile(dir + "scratch/absent.out"), expected) << project;
+        EXPECT_EQ(readText(dir + "scratch/absent.out"), expected) << project;
     }
     // With the separator added, the command file is found and run.
     writeFile(dir + "t.dat", fullRun());
     ASSERT_EQ(ILSCalc_Start("t", base.c_str(), base.c_str(), 0), 0);
-    EXPECT_EQ(waitForRun(), kFinishedState) << readFile(dir + "scratch/t.out");
+    EXPECT_EQ(waitForRun(), kFinishedState) << readText(dir + "scratch/t.out");
 }
 
 TEST(ExportsStart, ScratchDirectoryIsCreatedBelowTheBase) {
@@ -171,7 +171,7 @@ TEST(ExportsStart, ScratchDirectoryIsCreatedBelowTheBase) {
     std::filesystem::create_directory(base);
     ASSERT_EQ(ILSCalc_Start("a", project.c_str(), base.c_str(), 0xabcd), 0);
     EXPECT_EQ(runData().startOption, 0xcd);
-    EXPECT_EQ(std::string(runData().scratchDirectory), base + "/scratch/");
+    EXPECT_EQ(std::string(runData().scratchDirectory), nativePath(base + "/scratch/"));
     EXPECT_EQ(waitForRun(), kFinishedState);
     EXPECT_TRUE(std::filesystem::is_directory(base + "/scratch"));
     EXPECT_TRUE(fileExists(base + "/scratch/a.out"));
@@ -183,7 +183,7 @@ TEST(ExportsStart, ScratchDirectoryIsCreatedBelowTheBase) {
     writeFile(project + "a.dat", "EN\n");
     ASSERT_EQ(ILSCalc_Start("a", project.c_str(), (base + "/").c_str(), 0), 0);
     EXPECT_EQ(waitForRun(), kFailedState);
-    EXPECT_EQ(readFile(base + "/scratch/a.out"),
+    EXPECT_EQ(readText(base + "/scratch/a.out"),
               "ERROR! SY command must be input before EN command.\n");
     EXPECT_EQ(readFile(base + "/scratch/a.fld"), "");
 }
@@ -193,9 +193,9 @@ TEST(ExportsStart, EmptyScratchBaseMeansBelowTheCurrentDirectory) {
     writeFile(project + "cwdrun.dat", "EN\n");
     std::filesystem::remove("scratch/cwdrun.out");
     ASSERT_EQ(ILSCalc_Start("cwdrun", project.c_str(), "", 0), 0);
-    EXPECT_EQ(std::string(runData().scratchDirectory), "scratch/");
+    EXPECT_EQ(std::string(runData().scratchDirectory), nativePath("scratch/"));
     EXPECT_EQ(waitForRun(), kFailedState);
-    EXPECT_EQ(readFile("scratch/cwdrun.out"),
+    EXPECT_EQ(readText("scratch/cwdrun.out"),
               "ERROR! SY command must be input before EN command.\n");
     std::filesystem::remove("scratch/cwdrun.out");
     std::filesystem::remove("scratch/cwdrun.fld");
@@ -218,8 +218,8 @@ TEST(ExportsStart, FieldFileThatCannotBeOpened) {
     std::filesystem::create_directories(dir + "scratch/t.fld");  // a directory, not a file
     EXPECT_EQ(ILSCalc_Start("t", dir.c_str(), dir.c_str(), 0), 3);
     EXPECT_EQ(runData().runState.load(), kFailedState);
-    EXPECT_EQ(readFile(dir + "scratch/t.out"),
-              "ERROR! Cannot open field file " + dir + "scratch/t.fld\n");
+    EXPECT_EQ(readText(dir + "scratch/t.out"),
+              "ERROR! Cannot open field file " + nativePath(dir + "scratch/t.fld") + "\n");
     EXPECT_EQ(runData().messageLog, nullptr);
     EXPECT_EQ(runData().commandFile, nullptr);
     EXPECT_EQ(runData().fieldFileStream, nullptr);

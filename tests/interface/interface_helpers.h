@@ -100,7 +100,7 @@ public:
     }
     bool waitHeld() { return waitUntil([] { return Gate::held.load(); }); }
     void release() { Gate::open.store(true); }
-    std::string log() const { return readFile(scratchDir + name + ".out"); }
+    std::string log() const { return readText(scratchDir + name + ".out"); }
     std::string fieldFile() const { return readFile(scratchDir + name + ".fld"); }
 
     std::string name, projectDir, scratchDir;

@@ -1,7 +1,5 @@
 // EN: the FieldFile, the "Scattered Fields" table, both table storages and
 // the failures of the scratch files and the field file.
-#include <unistd.h>
-
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -311,6 +309,7 @@ TEST(TableStorage, UserProfileFromFileStorage) {
 // ---- failures ---------------------------------------------------------------
 
 TEST(FieldRunFailures, FullDiskFailsTheRunNamingTheFieldFile) {
+    ILSCALC_SKIP_ON_WINDOWS("a full disk is simulated by /dev/full");
     for (const int32_t points : {1, 200}) {  // a short write may only fail at the close
         TestRun t;
         defineStation(*t.rd, false, 'F');
@@ -359,6 +358,7 @@ TEST(FieldRunFailures, LostOrShortScratchFilesFailTheRun) {
 }
 
 TEST(FieldRunFailures, ScratchFilesOnAFullDiskFailTheirCommand) {
+    ILSCALC_SKIP_ON_WINDOWS("a full disk is simulated by links to /dev/full");
     // Each scratch file in turn is a link to a device that is always full.
     for (const char* name : {"flight.tmp", "fields.tmp", "fields1.tmp"}) {
         TestRun t;

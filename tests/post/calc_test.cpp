@@ -256,7 +256,7 @@ TEST_F(PostTest, ImplausibleHeaderCounts) {
 TEST_F(PostTest, MissingFieldFileLeavesEmptyDebugTables) {
     writeParams(header() + kInactiveBlock + kInactiveBlock + kInactiveBlock + kInactiveBlock);
     EXPECT_EQ(post(), 4);
-    EXPECT_EQ(log(), "ERROR! File " + dir + "run.fld does not exist.\n");
+    EXPECT_EQ(log(), "ERROR! File " + nativePath(dir + "run.fld") + " does not exist.\n");
     EXPECT_EQ(v1(), kV1Header);
     for (const char* name : {"v2.txt", "intermediate.txt", "scat.txt", "inc.txt"}) {
         EXPECT_TRUE(fileExists(dir + name)) << name;

@@ -12,9 +12,8 @@
 #include <string>
 #include <vector>
 
-#include <unistd.h>
-
 #include "ilscalc/ilscalc.h"
+#include "platform/platform.h"
 #include "support/test_support.h"
 
 namespace ils::test {
@@ -84,13 +83,12 @@ protected:
     std::string oldCwd;
 
     void SetUp() override {
-        char buf[4096];
-        ASSERT_NE(getcwd(buf, sizeof buf), nullptr);
-        oldCwd = buf;
+        oldCwd = platform::currentDirectory();
+        ASSERT_FALSE(oldCwd.empty());
         dir = makeTempDir("post");
-        ASSERT_EQ(chdir(dir.c_str()), 0);
+        ASSERT_TRUE(platform::changeDirectory(dir.c_str()));
     }
-    void TearDown() override { ASSERT_EQ(chdir(oldCwd.c_str()), 0); }
+    void TearDown() override { ASSERT_TRUE(platform::changeDirectory(oldCwd.c_str())); }
 
     // Parameter file lines 1 to 6: report into this directory.
     std::string header(int ilsType = 0, const std::string& fp1 = "0 0 0",
@@ -105,11 +103,11 @@ protected:
         writeFile(dir + data + ".fld", fieldFileBytes(points, t, tau));
     }
     int32_t post() const { return ILSPost(dir.c_str()); }
-    std::string log() const { return readFile(dir + "ILSPOST.LOG"); }
+    std::string log() const { return readText(dir + "ILSPOST.LOG"); }
     std::string report(const std::string& name = "rep") const {
-        return readFile(dir + name + ".PTS");
+        return readText(dir + name + ".PTS");
     }
-    std::string v1() const { return readFile(dir + "v1.txt"); }
+    std::string v1() const { return readText(dir + "v1.txt"); }
 
     // The data rows of the report, as numbers per row.
     std::vector<std::vector<double>> rows(const std::string& name = "rep") const {

@@ -2,6 +2,7 @@
 // against ILS theory, the debug rows and both failure results.
 #include <cmath>
 #include <complex>
+#include <numbers>
 
 #include "post/post_data.h"
 #include "post_fixture.h"
@@ -41,11 +42,11 @@ TEST(PostCapture, SeriesCoefficients) {
     double e = 0.0;
     const int steps = 20000;
     for (int i = 0; i < steps; ++i) {
-        const double t = (i + 0.5) * (M_PI / 2) / steps;
-        e += std::sqrt(1.0 - m * std::sin(t) * std::sin(t)) * (M_PI / 2) / steps;
+        const double t = (i + 0.5) * (std::numbers::pi / 2) / steps;
+        e += std::sqrt(1.0 - m * std::sin(t) * std::sin(t)) * (std::numbers::pi / 2) / steps;
     }
     captureSeries(m, 1.0, cc, cp, cm);
-    EXPECT_CLOSE(cc, 2.0 / M_PI * e, 1e-7, 0);
+    EXPECT_CLOSE(cc, 2.0 / std::numbers::pi * e, 1e-7, 0);
 }
 
 // Course carrier 1, sidebands in phase with it, neutral SBO modification:

@@ -140,7 +140,7 @@ TEST_F(PostTest, ReportThatCannotBeCreatedFailsWithItsOwnCode) {
     const std::string out = testing::internal::GetCapturedStdout();
     EXPECT_EQ(result, 7);
     EXPECT_EQ(out, "");
-    EXPECT_EQ(log(), "ERROR! Cannot create report file " + dir + "no/such/dir/rep.PTS: " +
+    EXPECT_EQ(log(), "ERROR! Cannot create report file " + slashPath(dir) + "no/such/dir/rep.PTS: " +
                          std::strerror(ENOENT) + "\n");
 }
 

@@ -1,27 +1,24 @@
 #include "study_fixture.h"
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
+#include "support/test_support.h"
+
 namespace fs = std::filesystem;
 
 namespace studytest {
 
 Outcome host(const std::string& args) {
-    const std::string cmd = std::string(ILSCALC_HOST_BINARY) + " " + args + " 2>&1";
+    const ils::test::CommandOutcome c =
+        ils::test::runCommandLine("\"" + std::string(ILSCALC_HOST_BINARY) + "\" " + args);
     Outcome o;
-    FILE* p = popen(cmd.c_str(), "r");
-    if (p == nullptr) return o;
-    char buf[4096];
-    size_t n = 0;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) o.output.append(buf, n);
-    const int status = pclose(p);
-    o.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    o.code = c.code;
+    o.output = c.output;
     return o;
 }
 

@@ -3,17 +3,18 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <random>
 #include <thread>
-
-#include <dirent.h>
-#include <unistd.h>
 
 #include "ilscalc/ilscalc.h"
 #include "path/run_tables.h"
+#include "platform/platform.h"
 
 namespace ils::test {
 
@@ -31,7 +32,10 @@ std::string makeTempDir(const std::string& tag) {
     namespace fs = std::filesystem;
     const fs::path base = fs::temp_directory_path() / "ilscalc-tests";
     fs::create_directories(base);
-    const fs::path dir = base / (tag + "-" + std::to_string(getpid()) + "-" +
+    // Tests of one program run in processes of their own, at the same time:
+    // a random tag per process keeps their directories apart.
+    static const std::string processTag = std::to_string(std::random_device{}());
+    const fs::path dir = base / (tag + "-" + processTag + "-" +
                                  std::to_string(counter.fetch_add(1)));
     fs::remove_all(dir);
     fs::create_directories(dir);
@@ -51,6 +55,86 @@ std::string readFile(const std::string& path) {
 }
 
 bool fileExists(const std::string& path) { return std::filesystem::exists(path); }
+
+std::string nativePath(const std::string& path) {
+    std::string p = path;
+    for (char& c : p) {
+        if (c == '/' || c == '\\') c = platform::kSeparator;
+    }
+    return p;
+}
+
+std::string slashPath(const std::string& path) {
+    std::string p = path;
+    for (char& c : p) {
+        if (c == '\\') c = '/';
+    }
+    return p;
+}
+
+std::string readText(const std::string& path) {
+    const std::string bytes = readFile(path);
+#if defined(_WIN32)
+    // The inverse of "w" mode: each "\n" was written as "\r\n". Reading in
+    // text mode would also stop at a Ctrl-Z byte.
+    std::string text;
+    text.reserve(bytes.size());
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') continue;
+        text.push_back(bytes[i]);
+    }
+    return text;
+#else
+    return bytes;  // "w" mode writes "\n" as it is
+#endif
+}
+
+std::vector<std::string> textLines(const std::string& text) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(line);
+        start = end + 1;
+    }
+    return lines;
+}
+
+::testing::AssertionResult sameLines(const std::string& actual, const std::string& expected) {
+    const std::vector<std::string> a = textLines(actual);
+    const std::vector<std::string> e = textLines(expected);
+    for (size_t i = 0; i < a.size() || i < e.size(); ++i) {
+        if (i >= a.size() || i >= e.size() || a[i] != e[i]) {
+            return ::testing::AssertionFailure()
+                   << "line " << i + 1 << " differs: actual \"" << (i < a.size() ? a[i] : "(none)")
+                   << "\", expected \"" << (i < e.size() ? e[i] : "(none)") << "\"";
+        }
+    }
+    return ::testing::AssertionSuccess();
+}
+
+CommandOutcome runCommandLine(const std::string& commandLine) {
+    const std::string capture = makeTempDir("capture") + "out.txt";
+    std::string shellLine = commandLine + " > \"" + capture + "\" 2>&1";
+#if defined(_WIN32)
+    // cmd.exe takes the outer quotes of /c's text away.
+    shellLine = "\"" + shellLine + "\"";
+#endif
+    std::fflush(nullptr);
+    const int status = std::system(shellLine.c_str());
+    CommandOutcome o;
+    o.output = readText(capture);
+#if defined(_WIN32)
+    o.code = status;
+#else
+    // The wait status of the shell: exited normally when the low 7 bits are 0.
+    o.code = (status != -1 && (status & 0x7f) == 0) ? (status >> 8) & 0xff : -1;
+#endif
+    return o;
+}
 
 TestRun::TestRun() : rd(std::make_unique<RunData>()) {
     scratch = makeTempDir("unit");
@@ -112,7 +196,7 @@ CalcResult runCommandFile(const std::string& commands, const std::string& runNam
     r.scratchDir = r.projectDir + "scratch/";
     if (r.startCode == 0) waitForRun();
     r.state = ILSCalc_GetProgress(&r.percent);
-    r.log = readFile(r.scratchDir + runName + ".out");
+    r.log = readText(r.scratchDir + runName + ".out");
     r.fieldFile = readFile(r.scratchDir + runName + ".fld");
     return r;
 }
@@ -190,12 +274,11 @@ double doubleAt(const std::string& bytes, size_t offset) {
 }
 
 int openDescriptors() {
+    namespace fs = std::filesystem;
+    std::error_code ec;
     int n = 0;
-    DIR* d = opendir("/proc/self/fd");
-    if (d == nullptr) return -1;
-    while (readdir(d) != nullptr) ++n;
-    closedir(d);
-    return n;
+    for (fs::directory_iterator it("/proc/self/fd", ec), end; !ec && it != end; it.increment(ec)) ++n;
+    return ec ? -1 : n;
 }
 
 }  // namespace ils::test

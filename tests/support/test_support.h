@@ -30,6 +30,38 @@ void writeFile(const std::string& path, const std::string& content);
 std::string readFile(const std::string& path);
 bool fileExists(const std::string& path);
 
+// A path with the separators the library uses in its messages ('\\' on
+// Windows, '/' elsewhere).
+std::string nativePath(const std::string& path);
+// A path with '/' only, as paths read from input files are shown.
+std::string slashPath(const std::string& path);
+
+// Text files as the library writes them ("w" mode) have CRLF line ends on
+// Windows. readText reads one as "r" mode would (each "\r\n" as "\n" on
+// Windows, the bytes as they are elsewhere); sameLines compares two texts
+// line by line whatever their line ends.
+std::string readText(const std::string& path);
+std::vector<std::string> textLines(const std::string& text);
+::testing::AssertionResult sameLines(const std::string& actual, const std::string& expected);
+#define EXPECT_SAME_LINES(actual, expected) \
+    EXPECT_TRUE(::ils::test::sameLines((actual), (expected)))
+
+// Skips a test that needs a facility only Linux has (/dev/full, /proc).
+#if defined(_WIN32)
+#define ILSCALC_SKIP_ON_WINDOWS(why) GTEST_SKIP() << "not on Windows: " << (why)
+#else
+#define ILSCALC_SKIP_ON_WINDOWS(why) static_cast<void>(0)
+#endif
+
+// Runs a command line through the system's shell with its standard output
+// and error captured together; code is its exit status, -1 when it did not
+// exit normally.
+struct CommandOutcome {
+    int code = -1;
+    std::string output;
+};
+CommandOutcome runCommandLine(const std::string& commandLine);
+
 // A RunData for unit tests, with the message log and command file in
 // temporary files (use setCommandText / logText).
 struct TestRun {

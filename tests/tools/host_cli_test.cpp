@@ -1,9 +1,8 @@
 // The built ilscalc program, run as a user runs it.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 #include "ilscalc/version.h"
@@ -55,6 +54,7 @@ TEST(HostCli, RunPostCsvAndPlotEndToEnd) {
     const Outcome o = host("run " + dir + " RUN --csv --plot");
     EXPECT_EQ(o.code, 0) << o.output;
     const std::string scratch = dir + "scratch/";
+    const std::string shown = slashPath(scratch);
     EXPECT_TRUE(fileExists(scratch + "ILSPOST.TMP"));
     EXPECT_EQ(readFile(scratch + "ILSPOST.TMP"), kHostPost);
     EXPECT_NE(o.output.find("Report:      " + scratch + "RUN.PTS"), std::string::npos) << o.output;

@@ -2,29 +2,25 @@
 // the host tests share.
 #pragma once
 
-#include <sys/wait.h>
-
 #include <cstdio>
+#include <filesystem>
 #include <string>
+
+#include "support/test_support.h"
 
 namespace ils::test {
 
-struct Outcome {
-    int code = -1;
-    std::string output;
-};
+using Outcome = CommandOutcome;
 
-// Runs "ilscalc ARGS" through the shell (stderr joined to stdout).
+// Runs "ilscalc ARGS" through the shell (stderr joined to stdout). The
+// program goes by its native absolute path, which every shell accepts, and
+// paths in its lines are compared in one form whatever the platform.
+inline std::string hostProgram() {
+    return std::filesystem::absolute(std::filesystem::path(ILSCALC_BINARY_DIR) / "ilscalc").make_preferred().string();
+}
 inline Outcome host(const std::string& args) {
-    const std::string cmd = std::string(ILSCALC_BINARY_DIR) + "/ilscalc " + args + " 2>&1";
-    Outcome o;
-    FILE* p = popen(cmd.c_str(), "r");
-    if (p == nullptr) return o;
-    char buf[4096];
-    size_t n = 0;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) o.output.append(buf, n);
-    const int status = pclose(p);
-    o.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    Outcome o = runCommandLine("\"" + hostProgram() + "\" " + args);
+    o.output = slashPath(o.output);
     return o;
 }
 

@@ -4,9 +4,7 @@
 // of an earlier run are removed, and checks that check nothing do not pass.
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-#include <unistd.h>
-
+#include <filesystem>
 #include <string>
 
 #include "ilscalc/ilscalc.h"
@@ -86,14 +84,17 @@ TEST(HostEnds, OutputsOfAnEarlierRunDoNotStayLookingCurrent) {
 
 TEST(HostEnds, InterruptDuringTheCalculationSkipsTheRest) {
     // Enough points and plates to run for seconds; SIGTERM arrives early.
+    ILSCALC_SKIP_ON_WINDOWS("SIGTERM from a POSIX shell");
     const std::string dir = makeTempDir("ends_interrupt");
     std::string plates;
     for (int i = 0; i < 10; ++i) plates += "SP\nM 0 0 0\n0 300 2000 300 0 60 0\n";
     writeFile(dir + "RUN.dat", std::string(kHostStation) +
                                    "FP\nB M K F\n0.0 2250 0.0\n-4.3576 4.3576 1 90 100\n90\n" + plates + "EN\n");
     writeFile(dir + "RUN.post", kHostPost);
-    const std::string cmd = "run " + dir + " RUN --csv & pid=$!; sleep 1.5; kill -TERM $pid; wait $pid";
-    const Outcome o = host(cmd);
+    // A subshell, so that the host's own output is what is captured.
+    const std::string cmd = "( \"" + hostProgram() + "\" run " + dir +
+                            " RUN --csv & pid=$!; sleep 1.5; kill -TERM $pid; wait $pid )";
+    const Outcome o = runCommandLine(cmd);
     ASSERT_EQ(o.output.find("Run finished."), std::string::npos)
         << "the run ended before the interrupt; make it longer:\n" << o.output;
     EXPECT_EQ(o.code, 4) << o.output;
@@ -139,12 +140,13 @@ TEST(HostEnds, ChecksThatDoNotFitTheFlightSayWhy) {
 
 TEST(HostEnds, FullDiskIsReportedWithTheSystemsReason) {
     // /dev/full accepts the open and refuses every write with ENOSPC.
+    ILSCALC_SKIP_ON_WINDOWS("no /dev/full");
     if (!fileExists("/dev/full")) GTEST_SKIP() << "no /dev/full";
     const std::string dir = makeTempDir("ends_full");
     writeFile(dir + "RUN.dat", std::string(kHostStation) + kHostLateral);
     writeFile(dir + "RUN.post", kHostPost);
-    mkdir((dir + "scratch").c_str(), 0755);
-    ASSERT_EQ(symlink("/dev/full", (dir + "scratch/RUN.csv").c_str()), 0);
+    std::filesystem::create_directories(dir + "scratch");
+    std::filesystem::create_symlink("/dev/full", dir + "scratch/RUN.csv");
     Outcome o = host("run " + dir + " RUN --csv");
     EXPECT_EQ(o.code, 7) << o.output;
     EXPECT_TRUE(has(o, "cannot write " + dir + "scratch/RUN.csv: No space left on device")) << o.output;
@@ -152,8 +154,8 @@ TEST(HostEnds, FullDiskIsReportedWithTheSystemsReason) {
 
     // The field file on a full disk: the library reports it in its log, the
     // host shows that line and the run does not pass for finished.
-    unlink((dir + "scratch/RUN.fld").c_str());
-    ASSERT_EQ(symlink("/dev/full", (dir + "scratch/RUN.fld").c_str()), 0);
+    std::filesystem::remove(dir + "scratch/RUN.fld");
+    std::filesystem::create_symlink("/dev/full", dir + "scratch/RUN.fld");
     o = host("run " + dir + " RUN");
     EXPECT_EQ(o.code, 3) << o.output;
     EXPECT_TRUE(has(o, "ERROR! ")) << o.output;
