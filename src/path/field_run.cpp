@@ -86,7 +86,15 @@ int runFieldRun(RunData& rd, FILE* fieldFile) {
     const int arrays = radiatingArrays(rd);
     const int32_t block = blockPoints();
     std::vector<FieldRecord> direct;
+    bool stopped = false;
     for (int32_t done = 0; done < rd.pointCount && status == 0 && out.ok;) {
+        // A long flight must not keep writing for hours after a stop request.
+        if (done > 0 && rd.stopRequested.load()) {
+            logMessage(rd.messageLog, "Calculation interrupted.\n");
+            stopped = true;
+            status = -1;
+            break;
+        }
         const std::span<const ObservationPoint> p = points.next(block);
         const std::span<const FieldRecord> scattered = fields.next(static_cast<int32_t>(p.size()));
         if (p.empty() || scattered.size() != p.size()) {
@@ -119,6 +127,13 @@ int runFieldRun(RunData& rd, FILE* fieldFile) {
 
     if (std::fflush(fieldFile) != 0) out.ok = false;
     if (std::fclose(fieldFile) != 0) out.ok = false;
+    // A stopped run leaves an empty field file, as any run that does not
+    // finish: never a header whose count the data do not back.
+    if (stopped) {
+        if (rd.fieldFilePath[0] != '\0') {
+            if (FILE* emptied = std::fopen(rd.fieldFilePath, "wb")) std::fclose(emptied);
+        }
+    }
     if (status != 0) return -1;
     if (!out.ok) return cannotWriteFieldFile(rd);
     logMessage(rd.messageLog, "End of Run.\n");

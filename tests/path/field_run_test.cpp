@@ -379,5 +379,39 @@ TEST(FieldRunFailures, ScratchFilesOnAFullDiskFailTheirCommand) {
     }
 }
 
+// A stop request reaches EN between blocks of points: the run ends as an
+// interrupted one with an empty field file, never a cut one. A flight of one
+// block is written whole (the driver looks at the request before the next
+// command).
+TEST(FieldRunStops, StopRequestEndsTheFieldRunBetweenBlocks) {
+    for (const bool files : {false, true}) {
+        SCOPED_TRACE(files ? "scratch files" : "memory");
+        TestRun t;
+        testControl().forceFileStorage = files;
+        testControl().blockPoints = 4;
+        defineStation(*t.rd, false, 'F');
+        ASSERT_EQ(runFlightProfile(t, "C F F F\n0 0 0\n0 18 1 1000 100\n10\n"), 0);
+        ASSERT_EQ(t.rd->pointCount, 19);
+        t.rd->stopRequested.store(true);
+        int status = 0;
+        const std::string bytes = runFieldFile(t, status);
+        EXPECT_EQ(status, -1);
+        EXPECT_EQ(bytes, "");
+        const std::string log = t.logText();
+        ASSERT_GE(log.size(), 25u);
+        EXPECT_EQ(log.substr(log.size() - 25), "Calculation interrupted.\n");
+        releaseRunTables(*t.rd);
+    }
+    TestRun one;
+    testControl().blockPoints = 32;
+    defineStation(*one.rd, false, 'F');
+    ASSERT_EQ(runFlightProfile(one, "C F F F\n0 0 0\n0 18 1 1000 100\n10\n"), 0);
+    one.rd->stopRequested.store(true);
+    int status = -1;
+    const std::string bytes = runFieldFile(one, status);
+    EXPECT_EQ(status, 0) << one.logText();
+    EXPECT_EQ(bytes.size(), 20u + 504u * 19u);
+}
+
 }  // namespace
 }  // namespace ils
