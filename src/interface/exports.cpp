@@ -16,16 +16,6 @@
 
 namespace ils {
 
-RunData& runData() {
-    static RunData data;
-    return data;
-}
-
-TestControl& testControl() {
-    static TestControl control;
-    return control;
-}
-
 namespace {
 
 std::mutex startMutex;  // two hosts' threads must not prepare a run at once
