@@ -31,9 +31,9 @@ TEST(HostEnds, EveryLibraryCodeHasItsOwnMeaning) {
 TEST(HostEnds, FailedStartShowsOnlyThisStartsReason) {
     const std::string dir = makeTempDir("ends_start");
     writeFile(dir + "RUN.dat", std::string(kHostStation) + kHostLateral);
-    mkdir((dir + "scratch").c_str(), 0755);
+    std::filesystem::create_directories(dir + "scratch");
     writeFile(dir + "scratch/RUN.out", "ERROR! a message of an older run\n");
-    mkdir((dir + "scratch/RUN.fld").c_str(), 0755);  // the field file cannot be opened
+    std::filesystem::create_directories(dir + "scratch/RUN.fld");  // the field file cannot be opened
     const Outcome o = host("run " + dir + " RUN");
     EXPECT_EQ(o.code, 2) << o.output;
     EXPECT_TRUE(has(o, "code 3: the message log or the field file cannot be opened")) << o.output;
@@ -45,8 +45,8 @@ TEST(HostEnds, FailedWriteNamesFileAndReasonAndIsNotASuccess) {
     const std::string dir = makeTempDir("ends_write");
     writeFile(dir + "RUN.dat", std::string(kHostStation) + kHostLateral);
     writeFile(dir + "RUN.post", kHostPost);
-    mkdir((dir + "scratch").c_str(), 0755);
-    mkdir((dir + "scratch/RUN.csv").c_str(), 0755);  // a folder where the CSV file goes
+    std::filesystem::create_directories(dir + "scratch");
+    std::filesystem::create_directories(dir + "scratch/RUN.csv");  // a folder where the CSV file goes
     const Outcome o = host("run " + dir + " RUN --csv");
     EXPECT_EQ(o.code, 7) << o.output;
     EXPECT_TRUE(has(o, "ERROR! The CSV file was not written: cannot write " + dir + "scratch/RUN.csv: ")) << o.output;
@@ -55,8 +55,8 @@ TEST(HostEnds, FailedWriteNamesFileAndReasonAndIsNotASuccess) {
     EXPECT_TRUE(has(o, "Not done:    CSV (write failed)")) << o.output;
 
     // A report that cannot be created: the library's code 7, explained.
-    unlink((dir + "scratch/RUN.PTS").c_str());
-    ASSERT_EQ(mkdir((dir + "scratch/RUN.PTS").c_str(), 0755), 0);
+    std::filesystem::remove(dir + "scratch/RUN.PTS");
+    ASSERT_TRUE(std::filesystem::create_directory(dir + "scratch/RUN.PTS"));
     const Outcome p = host("run " + dir + " RUN --csv --plot");
     EXPECT_EQ(p.code, 5) << p.output;
     EXPECT_TRUE(has(p, "Post-processing failed (code 7: the report cannot be created or written")) << p.output;
@@ -68,7 +68,7 @@ TEST(HostEnds, OutputsOfAnEarlierRunDoNotStayLookingCurrent) {
     const std::string dir = makeTempDir("ends_stale");
     writeFile(dir + "RUN.dat", std::string(kHostStation) + kHostLateral);
     writeFile(dir + "RUN.post", kHostPost);
-    mkdir((dir + "scratch").c_str(), 0755);
+    std::filesystem::create_directories(dir + "scratch");
     writeFile(dir + "scratch/RUN_Y3.png", "old");
     writeFile(dir + "scratch/RUN.csv", "old");
     writeFile(dir + "scratch/RUN.checks.json", "old");
