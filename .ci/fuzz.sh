@@ -34,11 +34,16 @@ status=0
 for t in "${targets[@]}"; do
   echo "== fuzz_$t for ${seconds} s"
   mkdir -p "$work/$t/corpus" "$work/$t/artifacts"
+  # Only the corpora that exist: a target may have no regression inputs yet.
+  corpora=("$work/$t/corpus")
+  for c in "$PWD/tests/fuzz/corpus/$t" "$PWD/tests/fuzz/regression/$t"; do
+    [ -d "$c" ] && corpora+=("$c")
+  done
   # Inputs go to a scratch corpus; the checked-in corpora are only read.
   if ! ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     "build-fuzz/tests/fuzz/fuzz_$t" -max_total_time="$seconds" -timeout=25 -rss_limit_mb=2048 \
       -print_final_stats=1 -artifact_prefix="$work/$t/artifacts/" \
-      "$work/$t/corpus" "$PWD/tests/fuzz/corpus/$t" "$PWD/tests/fuzz/regression/$t" \
+      "${corpora[@]}" \
       >"$work/$t/log.txt" 2>&1; then
     status=1
     tail -n 60 "$work/$t/log.txt"

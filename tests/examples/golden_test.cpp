@@ -193,6 +193,8 @@ void compareGolden(const std::string& want, const std::string& got) {
 class GoldenExample : public ::testing::TestWithParam<Example> {};
 
 TEST_P(GoldenExample, MatchesItsGoldenOutput) {
+    // The Windows job compares these examples with the Linux build instead.
+    ILSCALC_SKIP_ON_WINDOWS("source paths of the Linux tree; compare_platforms checks the examples");
     const Example& e = GetParam();
     const ExampleRun r = runExample(e);
     ASSERT_EQ(r.state, ILSCALC_FINISHED) << r.log;

@@ -11,7 +11,7 @@
 using namespace ils::test;
 
 TEST(HostCheck, CleanProjectGivesItsSummary) {
-    const std::string dir = makeTempDir("check_clean");
+    const std::string dir = slashPath(makeTempDir("check_clean"));
     writeFile(dir + "RUN.dat", std::string(kHostStation) + kHostLateral);
     writeFile(dir + "RUN.post", kHostPost);
     const Outcome o = host("check " + dir + " RUN");
@@ -30,7 +30,7 @@ TEST(HostCheck, CleanProjectGivesItsSummary) {
 }
 
 TEST(HostCheck, ErrorsNameFileLineAndText) {
-    const std::string dir = makeTempDir("check_errors");
+    const std::string dir = slashPath(makeTempDir("check_errors"));
     // SY on line 2; its frequency line (line 2 of the block) is line 4 of the file.
     writeFile(dir + "SYBAD.dat", "CM station\nSY\nL S A G\nxyz\nEN\n");
     Outcome o = host("check " + dir + " SYBAD");
@@ -54,7 +54,7 @@ TEST(HostCheck, ErrorsNameFileLineAndText) {
 }
 
 TEST(HostCheck, WarnsAboutInputTheScanAcceptsButIsWrong) {
-    const std::string dir = makeTempDir("check_warn");
+    const std::string dir = slashPath(makeTempDir("check_warn"));
     std::string station = kHostStation;
     station.replace(station.find("110.3"), 5, "110,3");
     writeFile(dir + "RUN.dat", station + "CM a 10NM comment is free text\n" + kHostLateral);
@@ -78,7 +78,7 @@ TEST(HostCheck, WarnsAboutInputTheScanAcceptsButIsWrong) {
 }
 
 TEST(HostCheck, ParameterFileErrorsStopTheRunBeforeComputing) {
-    const std::string dir = makeTempDir("check_post");
+    const std::string dir = slashPath(makeTempDir("check_post"));
     writeFile(dir + "RUN.dat", std::string(kHostStation) + kHostLateral);
     std::string post = kHostPost;
     post.replace(post.find("RUN\n0\n") + 4, 1, "7");  // ILS type 7 on line 4

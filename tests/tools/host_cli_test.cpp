@@ -27,7 +27,7 @@ TEST(HostCli, HelpVersionAndUsageErrors) {
 }
 
 TEST(HostCli, MissingCommandFileIsNotStarted) {
-    const std::string dir = makeTempDir("host_missing");
+    const std::string dir = slashPath(makeTempDir("host_missing"));
     const Outcome o = host(dir + " NOPE");
     EXPECT_EQ(o.code, 1);  // the word run is missing
     const Outcome r = host("run " + dir + " NOPE");
@@ -37,7 +37,7 @@ TEST(HostCli, MissingCommandFileIsNotStarted) {
 
 TEST(HostCli, FailedRunShowsItsErrorLines) {
     // An order error is found by the check before the run: not started.
-    const std::string dir = makeTempDir("host_fail");
+    const std::string dir = slashPath(makeTempDir("host_fail"));
     writeFile(dir + "BAD.dat", "EN\n");
     Outcome o = host("run " + dir + " BAD");
     EXPECT_EQ(o.code, 2) << o.output;
@@ -48,7 +48,7 @@ TEST(HostCli, FailedRunShowsItsErrorLines) {
 }
 
 TEST(HostCli, RunPostCsvAndPlotEndToEnd) {
-    const std::string dir = makeTempDir("host_run");
+    const std::string dir = slashPath(makeTempDir("host_run"));
     writeFile(dir + "RUN.dat", std::string(kHostStation) + kHostLateral);
     writeFile(dir + "RUN.post", kHostPost);
     const Outcome o = host("run " + dir + " RUN --csv --plot");
@@ -79,7 +79,7 @@ TEST(HostCli, RunPostCsvAndPlotEndToEnd) {
 }
 
 TEST(HostCli, NoPostAndMissingParameterFile) {
-    const std::string dir = makeTempDir("host_nopost");
+    const std::string dir = slashPath(makeTempDir("host_nopost"));
     writeFile(dir + "RUN.dat", std::string(kHostStation) + kHostLateral);
     Outcome o = host("run " + dir + " RUN");
     EXPECT_EQ(o.code, 0);
@@ -89,7 +89,7 @@ TEST(HostCli, NoPostAndMissingParameterFile) {
     EXPECT_EQ(o.code, 0);
     EXPECT_FALSE(fileExists(dir + "scratch/RUN.PTS"));
     // A scratch directory without ILSPOST.TMP cannot be post-processed.
-    const std::string empty = makeTempDir("host_post_empty");
+    const std::string empty = slashPath(makeTempDir("host_post_empty"));
     EXPECT_EQ(host("post " + empty).code, 5);
 }
 
@@ -97,7 +97,7 @@ TEST(HostCli, ToleranceFailureSetsItsExitCode) {
     // A track that drifts across the course from the centreline at 12 km to
     // 320 m left of it at the threshold: its CDI moves by far more than the
     // limits about its mean, so the check fails.
-    const std::string dir = makeTempDir("host_tol");
+    const std::string dir = slashPath(makeTempDir("host_tol"));
     writeFile(dir + "RUN.dat", std::string(kHostStation) +
                                    "FP\nA M K F\n0.0 0.0 -400.0\n12000 2250 500 2 3 40000 0\n140 0\nEN\n");
     writeFile(dir + "RUN.post", kHostPost);

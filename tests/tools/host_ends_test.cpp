@@ -29,7 +29,7 @@ TEST(HostEnds, EveryLibraryCodeHasItsOwnMeaning) {
 }
 
 TEST(HostEnds, FailedStartShowsOnlyThisStartsReason) {
-    const std::string dir = makeTempDir("ends_start");
+    const std::string dir = slashPath(makeTempDir("ends_start"));
     writeFile(dir + "RUN.dat", std::string(kHostStation) + kHostLateral);
     std::filesystem::create_directories(dir + "scratch");
     writeFile(dir + "scratch/RUN.out", "ERROR! a message of an older run\n");
@@ -42,7 +42,7 @@ TEST(HostEnds, FailedStartShowsOnlyThisStartsReason) {
 }
 
 TEST(HostEnds, FailedWriteNamesFileAndReasonAndIsNotASuccess) {
-    const std::string dir = makeTempDir("ends_write");
+    const std::string dir = slashPath(makeTempDir("ends_write"));
     writeFile(dir + "RUN.dat", std::string(kHostStation) + kHostLateral);
     writeFile(dir + "RUN.post", kHostPost);
     std::filesystem::create_directories(dir + "scratch");
@@ -65,7 +65,7 @@ TEST(HostEnds, FailedWriteNamesFileAndReasonAndIsNotASuccess) {
 }
 
 TEST(HostEnds, OutputsOfAnEarlierRunDoNotStayLookingCurrent) {
-    const std::string dir = makeTempDir("ends_stale");
+    const std::string dir = slashPath(makeTempDir("ends_stale"));
     writeFile(dir + "RUN.dat", std::string(kHostStation) + kHostLateral);
     writeFile(dir + "RUN.post", kHostPost);
     std::filesystem::create_directories(dir + "scratch");
@@ -85,7 +85,7 @@ TEST(HostEnds, OutputsOfAnEarlierRunDoNotStayLookingCurrent) {
 TEST(HostEnds, InterruptDuringTheCalculationSkipsTheRest) {
     // Enough points and plates to run for seconds; SIGTERM arrives early.
     ILSCALC_SKIP_ON_WINDOWS("SIGTERM from a POSIX shell");
-    const std::string dir = makeTempDir("ends_interrupt");
+    const std::string dir = slashPath(makeTempDir("ends_interrupt"));
     std::string plates;
     for (int i = 0; i < 10; ++i) plates += "SP\nM 0 0 0\n0 300 2000 300 0 60 0\n";
     writeFile(dir + "RUN.dat", std::string(kHostStation) +
@@ -105,7 +105,7 @@ TEST(HostEnds, InterruptDuringTheCalculationSkipsTheRest) {
 }
 
 TEST(HostEnds, ToleranceCheckThatChecksNothingIsNotAPass) {
-    const std::string dir = makeTempDir("ends_tol");
+    const std::string dir = slashPath(makeTempDir("ends_tol"));
     writeFile(dir + "RUN.dat", std::string(kHostStation) + kHostLateral);
     writeFile(dir + "RUN.post", kHostPost);
     // The lateral run at x = 2250 ft lies 4 km past a threshold at x = -4000 m
@@ -120,7 +120,7 @@ TEST(HostEnds, ToleranceCheckThatChecksNothingIsNotAPass) {
 TEST(HostEnds, ChecksThatDoNotFitTheFlightSayWhy) {
     // The shared project is a run across the course (X = y in metres): the
     // width check measures it; clearance needs an orbit and says so.
-    const std::string dir = makeTempDir("ends_fit");
+    const std::string dir = slashPath(makeTempDir("ends_fit"));
     writeFile(dir + "RUN.dat", std::string(kHostStation) + kHostLateral);
     writeFile(dir + "RUN.post", kHostPost);
     Outcome o = host("run " + dir + " RUN --category I --checks width");
@@ -142,7 +142,7 @@ TEST(HostEnds, FullDiskIsReportedWithTheSystemsReason) {
     // /dev/full accepts the open and refuses every write with ENOSPC.
     ILSCALC_SKIP_ON_WINDOWS("no /dev/full");
     if (!fileExists("/dev/full")) GTEST_SKIP() << "no /dev/full";
-    const std::string dir = makeTempDir("ends_full");
+    const std::string dir = slashPath(makeTempDir("ends_full"));
     writeFile(dir + "RUN.dat", std::string(kHostStation) + kHostLateral);
     writeFile(dir + "RUN.post", kHostPost);
     std::filesystem::create_directories(dir + "scratch");

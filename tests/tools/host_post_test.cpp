@@ -11,7 +11,7 @@
 using namespace ils::test;
 
 TEST(HostPost, RunNameCopiesTheEditedParameterFileAgain) {
-    const std::string dir = makeTempDir("post_again");
+    const std::string dir = slashPath(makeTempDir("post_again"));
     writeFile(dir + "RUN.dat", std::string(kHostStation) + kHostLateral);
     writeFile(dir + "RUN.post", kHostPost);
     Outcome o = host("run " + dir + " RUN");
@@ -40,7 +40,7 @@ TEST(HostPost, RunNameCopiesTheEditedParameterFileAgain) {
     EXPECT_EQ(report.find("(dB)"), std::string::npos) << report;
 
     // A project elsewhere is named with --project.
-    const std::string other = makeTempDir("post_other");
+    const std::string other = slashPath(makeTempDir("post_other"));
     writeFile(other + "RUN.post", kHostPost);
     o = host("post " + dir + "scratch RUN --project " + other);
     EXPECT_EQ(o.code, 0) << o.output;
