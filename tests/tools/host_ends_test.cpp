@@ -50,7 +50,10 @@ TEST(HostEnds, FailedWriteNamesFileAndReasonAndIsNotASuccess) {
     const Outcome o = host("run " + dir + " RUN --csv");
     EXPECT_EQ(o.code, 7) << o.output;
     EXPECT_TRUE(has(o, "ERROR! The CSV file was not written: cannot write " + dir + "scratch/RUN.csv: ")) << o.output;
+#if !defined(_WIN32)
+    // The system's own words for the reason; the Windows C runtime has others.
     EXPECT_TRUE(has(o, "Is a directory")) << o.output;
+#endif
     EXPECT_FALSE(has(o, "CSV:         ")) << o.output;
     EXPECT_TRUE(has(o, "Not done:    CSV (write failed)")) << o.output;
 
