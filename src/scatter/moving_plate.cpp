@@ -263,6 +263,14 @@ int readMovingScatterers(RunData& rd, const char* pathText) {
 
 void addMovingPlate(const Station& st, const Scatterer& plate, double centreX, double centreY,
                     const PassBlock& block, MovingCounts& counts) {
+    // A point's pairs are set up in loop order and evaluated a chunk at a
+    // time on vectors of pairs; the record then receives them in that order.
+    constexpr size_t kChunk = 256;
+    std::vector<PatchSource> pairs;
+    std::vector<PatchObserver> observers;
+    std::vector<PatchContribution> contributions(kChunk);
+    pairs.reserve(kChunk);
+    observers.reserve(kChunk);
     for (size_t i = 0; i < block.points.size(); ++i) {
         const ObservationPoint& o = block.points[i];
         const MovingPosition& e = block.moving[i];
@@ -271,6 +279,16 @@ void addMovingPlate(const Station& st, const Scatterer& plate, double centreX, d
         if (!finitePlate(moved)) continue;
         const double relative[3] = {o.vx - e.velocityX, o.vy - e.velocityY, o.vz - e.velocityZ};
         FieldRecord& record = block.records[i];
+        auto flush = [&]() {
+            evaluatePatchPairs(pairs, observers, o, relative, contributions.data());
+            for (size_t m = 0; m < pairs.size(); ++m) {
+                const PatchContribution& c = contributions[m];
+                accumulateField(st, pairs[m].j, c.csb, c.sbo, c.doppler.f90, c.doppler.f150,
+                                c.doppler.f60, c.doppler.f0, record);
+            }
+            pairs.clear();
+            observers.clear();
+        };
         PlateFrame frame;
         setupPlateFrame(st, moved, frame);
         double rowStart[3] = {frame.first[0], frame.first[1], frame.first[2]};
@@ -288,14 +306,14 @@ void addMovingPlate(const Station& st, const Scatterer& plate, double centreX, d
                             ++counts.notFacing;
                             continue;
                         }
-                        PatchContribution c;
-                        evaluatePatchPoint(ps, ob, o, relative, c);
-                        accumulateField(st, j, c.csb, c.sbo, c.doppler.f90, c.doppler.f150,
-                                        c.doppler.f60, c.doppler.f0, record);
+                        pairs.push_back(ps);
+                        observers.push_back(ob);
+                        if (pairs.size() == kChunk) flush();
                     }
                 }
             }
         }
+        flush();
     }
 }
 

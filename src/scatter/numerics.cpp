@@ -34,9 +34,9 @@ Complex plainPolarizationFactor(const ScatterGeometry& g, Complex gammaPerp, Com
            (gammaPerp - 1.0) * wD;
 }
 
-// The geometry with the incident direction turned by delta about the
-// plate's bottom edge; every value that depends on the incidence follows.
-ScatterGeometry turnedIncidence(const ScatterGeometry& g, double delta) {
+}  // namespace
+
+ScatterGeometry turnedIncidenceGeometry(const ScatterGeometry& g, double delta) {
     // Incident direction in the plate's frame: along the edge, along the
     // normal n, along the up vector.
     const double alongEdge = g.cosIncElev * g.incAlongEdge;
@@ -62,8 +62,6 @@ ScatterGeometry turnedIncidence(const ScatterGeometry& g, double delta) {
     t.crossB = t.obsAcrossFront * t.incAlongNormal - t.obsAlongEdge * t.incAlongEdge;
     return t;
 }
-
-}  // namespace
 
 double nearestElementDistance(const Station& st, const Scatterer& s) {
     const double px[3] = {s.x1, s.x2, (s.x1 + s.x2) / 2.0};
@@ -134,9 +132,9 @@ Complex polarizationFactor(const ScatterGeometry& g, Complex gammaPerp, Complex 
     // (0/0 at the normal) although the factor itself is smooth there: take
     // the mean over the incidence turned both ways about the bottom edge.
     const Complex plus =
-        plainPolarizationFactor(turnedIncidence(g, kNearNormalTurn), gammaPerp, gammaPar);
+        plainPolarizationFactor(turnedIncidenceGeometry(g, kNearNormalTurn), gammaPerp, gammaPar);
     const Complex minus =
-        plainPolarizationFactor(turnedIncidence(g, -kNearNormalTurn), gammaPerp, gammaPar);
+        plainPolarizationFactor(turnedIncidenceGeometry(g, -kNearNormalTurn), gammaPerp, gammaPar);
     return 0.5 * (plus + minus);
 }
 

@@ -48,6 +48,10 @@ inline constexpr double kNearNormalSin2 = 1e-8;
 inline constexpr double kNearNormalTurn = 1e-3;
 Complex polarizationFactor(const ScatterGeometry& g, Complex gammaPerp, Complex gammaPar);
 
+// The geometry with the incident direction turned by delta (radians) about
+// the plate's bottom edge; every value that depends on the incidence follows.
+ScatterGeometry turnedIncidenceGeometry(const ScatterGeometry& g, double delta);
+
 struct DopplerFactors {
     double f90 = 0, f150 = 0, f0 = 0, f60 = 0;
 };

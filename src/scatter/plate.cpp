@@ -20,32 +20,6 @@ constexpr size_t kPairsPerPass = 4096;
 
 }  // namespace
 
-void addPlatePairs(const Station& st, const Scatterer& plate, const PlateFrame& frame,
-                   std::span<const PatchSource> pairs, std::span<const ObservationPoint> points,
-                   std::span<FieldRecord> records, int64_t& lit) {
-    for (size_t i = 0; i < points.size(); ++i) {
-        const ObservationPoint& o = points[i];
-        FieldRecord& record = records[i];
-        const double velocity[3] = {o.vx, o.vy, o.vz};
-        int32_t patch = -1;
-        PatchObserver ob;
-        bool litHere = false;
-        for (const PatchSource& ps : pairs) {
-            if (ps.patch != patch) {
-                patch = ps.patch;
-                observePatch(frame, ps.centre, o, ob);
-                litHere = observerLit(plate, ob);
-            }
-            if (!litHere) continue;
-            PatchContribution c;
-            evaluatePatchPoint(ps, ob, o, velocity, c);
-            accumulateField(st, ps.j, c.csb, c.sbo, c.doppler.f90, c.doppler.f150, c.doppler.f60,
-                            c.doppler.f0, record);
-            ++lit;
-        }
-    }
-}
-
 int computePlate(RunData& rd, const Scatterer& plate, int plateSerial) {
     const Station st(rd);
     PlateFrame frame;

@@ -18,6 +18,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 
 #include "interface/run_data.h"
 #include "scatter/numerics.h"
@@ -111,5 +112,12 @@ struct PatchContribution {
 // contribution that is not finite is undefined and returned as zero.
 void evaluatePatchPoint(const PatchSource& ps, const PatchObserver& ob, const ObservationPoint& o,
                         const double velocity[3], PatchContribution& out);
+
+// evaluatePatchPoint for n pairs at one point, pair i with the observer
+// values observers[i] (its patch's), on vectors of pairs: out[i] gets the
+// bits that the fixed plate's kernel computes for the same pair and point.
+void evaluatePatchPairs(std::span<const PatchSource> pairs, std::span<const PatchObserver> observers,
+                        const ObservationPoint& point, const double velocity[3],
+                        PatchContribution* out);
 
 }  // namespace ils

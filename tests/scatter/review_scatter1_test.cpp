@@ -98,8 +98,9 @@ TEST(ReviewPlatePatches, PlateSumsOverRunningSumCentresInLoopOrder) {
                     observePatch(f, centre, points[i], ob);
                     if (!observerLit(plate, ob)) continue;
                     const double v[3] = {points[i].vx, points[i].vy, points[i].vz};
+                    // The vector evaluation of this one pair: the kernel's own bits.
                     PatchContribution c;
-                    evaluatePatchPoint(ps, ob, points[i], v, c);
+                    evaluatePatchPairs({&ps, 1}, {&ob, 1}, points[i], v, &c);
                     accumulateField(rd, j, c.csb, c.sbo, c.doppler.f90, c.doppler.f150,
                                     c.doppler.f60, c.doppler.f0, want[i]);
                 }

@@ -90,7 +90,7 @@ TEST(HostEnds, InterruptDuringTheCalculationSkipsTheRest) {
     ILSCALC_SKIP_ON_WINDOWS("SIGTERM from a POSIX shell");
     const std::string dir = slashPath(makeTempDir("ends_interrupt"));
     std::string plates;
-    for (int i = 0; i < 10; ++i) plates += "SP\nM 0 0 0\n0 300 2000 300 0 60 0\n";
+    for (int i = 0; i < 80; ++i) plates += "SP\nM 0 0 0\n0 300 2000 300 0 60 0\n";
     writeFile(dir + "RUN.dat", std::string(kHostStation) +
                                    "FP\nB M K F\n0.0 2250 0.0\n-4.3576 4.3576 1 90 100\n90\n" + plates + "EN\n");
     writeFile(dir + "RUN.post", kHostPost);

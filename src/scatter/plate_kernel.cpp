@@ -1,0 +1,420 @@
+// The physical-optics patch sums on vectors, compiled once per instruction
+// set and chosen at run time. The fixed plate puts one observation point in
+// each lane (a pair's values broadcast); the moving plate, whose pairs change
+// with every point, puts one (patch, source) pair in each lane for a single
+// point. Both evaluate the same lane-wise formulas, so a plate at rest gives
+// the moving plate the fixed plate's bits.
+//
+// For a point O (velocity v) and a (patch, source) pair (patch centre Q,
+// source S, both in feet; k in radians per foot):
+//   w = O - Q, rho_s = max(1e-10, |w_xy|), across = (w_x sin a - w_y cos a) / rho_s,
+//   along = (w_y sin a + w_x cos a) / rho_s; nothing where across <= 0 (unless
+//   both sides scatter).
+//   For the direct observation path (w_z, sign +1) and the ground image's
+//   (-(Q_z + O_z), sign -1): R = sqrt(rho_s^2 + wz^2), cos e = rho_s / R,
+//   sin e = wz / R, u_o = sin e cos t - cos e across sin t, b = u_i - u_o,
+//   F = sign sinc(k dl/2 (e_i - cos e along)) dl dh (square feet),
+//   s_d = sinc(k dh/2 b), s_r = sinc(k dh/2 (2 z_S cos t / rho_i + b)),
+//   X = F P exp(j k R) / R with P the polarisation factor (numerics.h).
+//   t_d = s_d X_direct + s_d' X_image, t_r = s_r X_direct + s_r' X_image,
+//   CSB = A (E_c t_d + E_c,ground t_r), SBO = A (E_s t_d + E_s,ground t_r),
+//   A = j (+-1) / (2 lambda), the incident fields E from the pair (volts per
+//   metre relative to the feed currents); Doppler factors of (S, Q, O, v).
+// A contribution that is not finite adds zero, as the scalar engine's.
+#include "scatter/plate.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#undef HWY_TARGET_INCLUDE
+#define HWY_TARGET_INCLUDE "scatter/plate_kernel.cpp"
+#include "hwy/foreach_target.h"  // IWYU pragma: keep
+
+#include "hwy/highway.h"
+#include "scatter/numerics.h"
+#include "scatter/plate_patch.h"
+#include "simd/field_lanes-inl.h"
+#include "simd/vector_math-inl.h"
+
+// Scalar set-up shared by every target's pass through this file.
+#ifndef ILS_SCATTER_PLATE_KERNEL_SHARED_
+#define ILS_SCATTER_PLATE_KERNEL_SHARED_
+namespace ils {
+namespace {
+
+// The incidence values of a pair that the polarisation factor reads, with
+// its three observer-independent products.
+struct IncidenceConstants {
+    double ni, ei, si, ci, cI;
+    double kA, kB, e1;  // -ct ei cI / s2, -ct ei / s2, (si ct ni + ci st) / s2
+    double behind;      // 1 where ni < 0: the factor is zero
+};
+
+IncidenceConstants incidenceConstants(const ScatterGeometry& g) {
+    IncidenceConstants c;
+    c.ni = g.incAlongNormal;
+    c.ei = g.incAlongEdge;
+    c.si = g.sinIncElev;
+    c.ci = g.cosIncElev;
+    c.cI = g.cosInc;
+    const double ct = g.cosTilt, st = g.sinTilt, s2 = g.sin2Inc;
+    c.kA = -ct * c.ei * c.cI / s2;
+    c.kB = -ct * c.ei / s2;
+    c.e1 = (c.si * ct * c.ni + c.ci * st) / s2;
+    c.behind = c.ni < 0 ? 1.0 : 0.0;
+    return c;
+}
+
+}  // namespace
+
+// Every value of a (patch, source) pair that the lanes read, as doubles.
+struct PairConstants {
+    double q[3], s[3];  // patch centre, source
+    double k, ct, st, ui, eiEdge, halfKdl, halfKdh, groundShift, dl, dh;
+    Complex jAmp, ec, es, ecG, esG, gPerp, gPar;
+    double turned;  // 1 within about 1e-4 rad of the normal
+    IncidenceConstants plain, plus, minus;
+};
+
+inline PairConstants pairConstants(const PatchSource& ps) {
+    PairConstants c{};
+    const ScatterGeometry& g = ps.geometry;
+    for (int i = 0; i < 3; ++i) {
+        c.q[i] = ps.centre[i];
+        c.s[i] = ps.source[i];
+    }
+    c.k = g.k;
+    c.ct = g.cosTilt;
+    c.st = g.sinTilt;
+    c.ui = ps.ui;
+    c.eiEdge = ps.ei;
+    c.halfKdl = ps.halfKdl;
+    c.halfKdh = ps.halfKdh;
+    c.groundShift = ps.groundShift;
+    c.dl = ps.dl;
+    c.dh = ps.dh;
+    c.jAmp = ps.jAmplitude;
+    c.ec = ps.ec;
+    c.es = ps.es;
+    c.ecG = ps.ecGround;
+    c.esG = ps.esGround;
+    c.gPerp = ps.gammaPerp;
+    c.gPar = ps.gammaPar;
+    c.turned = g.sin2Inc < kNearNormalSin2 ? 1.0 : 0.0;
+    c.plain = incidenceConstants(g);
+    if (c.turned != 0.0) {
+        c.plus = incidenceConstants(turnedIncidenceGeometry(g, kNearNormalTurn));
+        c.minus = incidenceConstants(turnedIncidenceGeometry(g, -kNearNormalTurn));
+    } else {
+        c.plus = c.minus = c.plain;
+    }
+    return c;
+}
+
+}  // namespace ils
+#endif  // ILS_SCATTER_PLATE_KERNEL_SHARED_
+
+HWY_BEFORE_NAMESPACE();
+namespace ils {
+namespace HWY_NAMESPACE {
+namespace {
+
+struct IncidenceLanes {
+    DVec ni, ei, si, ci, cI, kA, kB, e1;
+    DMask behind;
+};
+struct PairLanes {
+    DVec qx, qy, qz, sx, sy, sz;
+    DVec k, ct, st, ui, eiEdge, halfKdl, halfKdh, groundShift, dl, dh;
+    ComplexLanes jAmp, ec, es, ecG, esG, gPerp, gPar;
+    DMask turned;
+    bool anyTurned;
+    IncidenceLanes plain, plus, minus;
+};
+
+// The doubles of PairConstants in declaration order, lane by lane: a pair
+// broadcast to every lane, or lane i holding pair i (the last repeated).
+constexpr size_t kPairDoubles = sizeof(PairConstants) / sizeof(double);
+static_assert(sizeof(PairConstants) == kPairDoubles * sizeof(double));
+
+PairLanes PairsToLanes(DoubleTag d, const PairConstants* pairs, size_t count, bool broadcast) {
+    const size_t lanes = hn::Lanes(d);
+    HWY_ALIGN double v[kPairDoubles][kMaxDoubleLanes];
+    for (size_t i = 0; i < lanes; ++i) {
+        const PairConstants& p = pairs[broadcast ? 0 : (i < count ? i : count - 1)];
+        const double* raw = reinterpret_cast<const double*>(&p);
+        for (size_t m = 0; m < kPairDoubles; ++m) v[m][i] = raw[m];
+    }
+    size_t m = 0;
+    auto next = [&]() { return hn::Load(d, v[m++]); };
+    auto nextComplex = [&]() {
+        const DVec re = next();
+        return ComplexLanes{re, next()};
+    };
+    auto nextIncidence = [&]() {
+        IncidenceLanes in;
+        in.ni = next();
+        in.ei = next();
+        in.si = next();
+        in.ci = next();
+        in.cI = next();
+        in.kA = next();
+        in.kB = next();
+        in.e1 = next();
+        in.behind = hn::Ne(next(), hn::Zero(d));
+        return in;
+    };
+    PairLanes p;
+    p.qx = next();
+    p.qy = next();
+    p.qz = next();
+    p.sx = next();
+    p.sy = next();
+    p.sz = next();
+    p.k = next();
+    p.ct = next();
+    p.st = next();
+    p.ui = next();
+    p.eiEdge = next();
+    p.halfKdl = next();
+    p.halfKdh = next();
+    p.groundShift = next();
+    p.dl = next();
+    p.dh = next();
+    p.jAmp = nextComplex();
+    p.ec = nextComplex();
+    p.es = nextComplex();
+    p.ecG = nextComplex();
+    p.esG = nextComplex();
+    p.gPerp = nextComplex();
+    p.gPar = nextComplex();
+    p.turned = hn::Ne(next(), hn::Zero(d));
+    p.anyTurned = !hn::AllFalse(d, p.turned);
+    p.plain = nextIncidence();
+    p.plus = nextIncidence();
+    p.minus = nextIncidence();
+    return p;
+}
+
+// (a - 1) w and (a + 1) w for complex lanes a and real lanes w, as
+// std::complex's (a -+ 1.0) * w.
+ComplexLanes MinusOneTimes(DoubleTag d, ComplexLanes a, DVec w) {
+    return {hn::Mul(hn::Sub(a.re, hn::Set(d, 1.0)), w), hn::Mul(a.im, w)};
+}
+ComplexLanes PlusOneTimes(DoubleTag d, ComplexLanes a, DVec w) {
+    return {hn::Mul(hn::Add(a.re, hn::Set(d, 1.0)), w), hn::Mul(a.im, w)};
+}
+
+// The physical-optics factor away from the normal, per lane: eo, no the
+// observer's along/across cosines, so, co its elevation sine and cosine.
+ComplexLanes PlainPolarization(DoubleTag d, const IncidenceLanes& in, const PairLanes& pr, DVec eo,
+                               DVec no, DVec so, DVec co) {
+    const DVec ct = pr.ct, st = pr.st;
+    const DVec A = hn::Add(hn::Mul(eo, in.ni), hn::Mul(no, in.ei));
+    const DVec B = hn::Sub(hn::Mul(no, in.ni), hn::Mul(eo, in.ei));
+    const DVec r1 = hn::Sub(hn::Mul(in.si, so), hn::Mul(hn::Mul(B, in.ci), co));
+    const DVec m1 = hn::Mul(hn::Mul(A, in.ci), co);
+    const DVec o1 = hn::Sub(hn::Mul(hn::Mul(hn::Neg(co), ct), no), hn::Mul(st, so));
+    const DVec wA = hn::Mul(hn::Sub(hn::Mul(hn::Mul(hn::Mul(r1, ct), co), eo), hn::Mul(m1, o1)), in.kA);
+    const DVec wB = hn::Mul(hn::Sub(hn::Mul(hn::Mul(hn::Mul(in.cI, ct), co), eo), m1), in.kB);
+    const DVec wC = hn::Mul(
+        hn::Sub(hn::Sub(hn::Mul(r1, so), in.si), hn::Mul(hn::Add(st, hn::Mul(so, o1)), in.cI)), in.e1);
+    const DVec wD =
+        hn::Mul(hn::Mul(hn::Sub(hn::Mul(hn::Neg(st), r1), hn::Mul(in.si, o1)), in.e1), in.cI);
+    ComplexLanes p = MinusOneTimes(d, pr.gPar, wA);
+    p = Sub(p, PlusOneTimes(d, pr.gPar, wB));
+    p = Sub(p, PlusOneTimes(d, pr.gPerp, wC));
+    p = Add(p, MinusOneTimes(d, pr.gPerp, wD));
+    return {hn::IfThenElse(in.behind, hn::Zero(d), p.re), hn::IfThenElse(in.behind, hn::Zero(d), p.im)};
+}
+
+// Within about 1e-4 rad of the normal the mean of the
+// factors for the incidence turned both ways (numerics.h).
+ComplexLanes Polarization(DoubleTag d, const PairLanes& pr, DVec eo, DVec no, DVec so, DVec co) {
+    ComplexLanes p = PlainPolarization(d, pr.plain, pr, eo, no, so, co);
+    if (HWY_UNLIKELY(pr.anyTurned)) {
+        const ComplexLanes plus = PlainPolarization(d, pr.plus, pr, eo, no, so, co);
+        const ComplexLanes minus = PlainPolarization(d, pr.minus, pr, eo, no, so, co);
+        const ComplexLanes mean = Scale(Add(plus, minus), hn::Set(d, 0.5));
+        p = {hn::IfThenElse(pr.turned, mean.re, p.re), hn::IfThenElse(pr.turned, mean.im, p.im)};
+    }
+    return p;
+}
+
+// The observer seen from a patch centre.
+struct ObserverLanes {
+    DVec wz, rhoS, across, along;
+};
+
+ObserverLanes ObservePatch(DoubleTag d, const PlateFrame& f, const PointLanes& o, DVec qx, DVec qy,
+                           DVec qz) {
+    const DVec w0 = hn::Sub(o.x, qx);
+    const DVec w1 = hn::Sub(o.y, qy);
+    ObserverLanes ob;
+    ob.wz = hn::Sub(o.z, qz);
+    ob.rhoS = hn::Max(hn::Set(d, 1e-10), hn::Sqrt(hn::Add(hn::Mul(w0, w0), hn::Mul(w1, w1))));
+    const DVec sa = hn::Set(d, f.sinAz), ca = hn::Set(d, f.cosAz);
+    ob.across = hn::Div(hn::Sub(hn::Mul(w0, sa), hn::Mul(w1, ca)), ob.rhoS);
+    ob.along = hn::Div(hn::Add(hn::Mul(w1, sa), hn::Mul(w0, ca)), ob.rhoS);
+    return ob;
+}
+
+// One observation path: its height factors for direct and ground-reflected
+// incidence, and X.
+struct PathLanes {
+    DVec sDirect, sReflected;
+    ComplexLanes x;
+};
+
+PathLanes PatchPath(DoubleTag d, const PairLanes& pr, const ObserverLanes& ob, DVec wz,
+                    double groundSign) {
+    const DVec rs = hn::Sqrt(hn::Add(hn::Mul(ob.rhoS, ob.rhoS), hn::Mul(wz, wz)));
+    const DVec co = hn::Div(ob.rhoS, rs);
+    const DVec so = hn::Div(wz, rs);
+    const DVec uo = hn::Sub(hn::Mul(so, pr.ct), hn::Mul(hn::Mul(co, ob.across), pr.st));
+    const DVec b = hn::Sub(pr.ui, uo);
+    const DVec edge = hn::Mul(pr.halfKdl, hn::Sub(pr.eiEdge, hn::Mul(co, ob.along)));
+    const DVec fE = hn::Mul(hn::Mul(hn::Mul(hn::Set(d, groundSign), Sinc(d, edge)), pr.dl), pr.dh);
+    PathLanes out;
+    out.sDirect = Sinc(d, hn::Mul(pr.halfKdh, b));
+    out.sReflected = Sinc(d, hn::Mul(pr.halfKdh, hn::Add(pr.groundShift, b)));
+    const ComplexLanes p = Polarization(d, pr, ob.along, ob.across, so, co);
+    const ComplexLanes phase = UnitPhasor(d, hn::Mul(pr.k, rs));
+    out.x = DivReal(Mul(Scale(p, fE), phase), rs);
+    return out;
+}
+
+struct ContributionLanes {
+    ComplexLanes csb, sbo;
+    DopplerLanes f;
+};
+
+// The pair's CSB, SBO and Doppler factors at the observer o moving with
+// (vx, vy, vz); all zero where a value is not finite.
+ContributionLanes EvaluatePair(DoubleTag d, const PairLanes& pr, const ObserverLanes& ob,
+                               const PointLanes& o, DVec vx, DVec vy, DVec vz) {
+    const PathLanes direct = PatchPath(d, pr, ob, ob.wz, 1.0);
+    const PathLanes image = PatchPath(d, pr, ob, hn::Neg(hn::Add(pr.qz, o.z)), -1.0);
+    const ComplexLanes td = Add(Scale(direct.x, direct.sDirect), Scale(image.x, image.sDirect));
+    const ComplexLanes tr = Add(Scale(direct.x, direct.sReflected), Scale(image.x, image.sReflected));
+    ContributionLanes c;
+    c.csb = Mul(pr.jAmp, Add(Mul(pr.ec, td), Mul(pr.ecG, tr)));
+    c.sbo = Mul(pr.jAmp, Add(Mul(pr.es, td), Mul(pr.esG, tr)));
+    c.f = DopplerFactorLanes(d, pr.sx, pr.sy, pr.sz, pr.qx, pr.qy, pr.qz, o, vx, vy, vz, pr.k);
+    const DMask finite = hn::And(hn::And(FiniteComplex(c.csb), FiniteComplex(c.sbo)), FiniteDoppler(c.f));
+    const DVec zero = hn::Zero(d);
+    auto keep = [&](DVec v) { return hn::IfThenElse(finite, v, zero); };
+    c.csb = {keep(c.csb.re), keep(c.csb.im)};
+    c.sbo = {keep(c.sbo.re), keep(c.sbo.im)};
+    c.f = {keep(c.f.f90), keep(c.f.f150), keep(c.f.f0), keep(c.f.f60)};
+    return c;
+}
+
+}  // namespace
+
+void AddPlatePairsLanes(const Station& st, const Scatterer& plate, const PlateFrame& frame,
+                        const PatchSource* pairs, size_t pairCount, const ObservationPoint* points,
+                        FieldRecord* records, size_t n, int64_t* lit) {
+    const DoubleTag d;
+    const size_t lanes = hn::Lanes(d);
+    const bool bothSides = plate.bothSidesFlag != 0;
+    const double captureWeight = st.system.captureWeight;
+    std::vector<PairConstants> constants(pairCount);
+    for (size_t p = 0; p < pairCount; ++p) constants[p] = pairConstants(pairs[p]);
+
+    for (size_t i = 0; i < n; i += lanes) {
+        const size_t count = n - i < lanes ? n - i : lanes;
+        const PointLanes o = LoadPoints(d, points + i, count);
+        const DMask valid = hn::FirstN(d, count);
+        RecordLanes acc;
+        LoadRecords(d, records + i, count, acc);
+        int32_t patch = -1;
+        ObserverLanes ob{};
+        DMask litMask = valid;
+        bool anyLit = false;
+        int64_t litLanes = 0;
+        for (size_t p = 0; p < pairCount; ++p) {
+            const PairLanes pr = PairsToLanes(d, &constants[p], 1, true);
+            if (pairs[p].patch != patch) {
+                patch = pairs[p].patch;
+                ob = ObservePatch(d, frame, o, pr.qx, pr.qy, pr.qz);
+                litMask = bothSides ? valid : hn::And(hn::Gt(ob.across, hn::Zero(d)), valid);
+                anyLit = !hn::AllFalse(d, litMask);
+                litLanes = static_cast<int64_t>(hn::CountTrue(d, litMask));
+            }
+            if (!anyLit) continue;
+            const ContributionLanes c = EvaluatePair(d, pr, ob, o, o.vx, o.vy, o.vz);
+            AccumulateLanes(d, pairs[p].j, captureWeight, c.csb, c.sbo, c.f, litMask, acc);
+            *lit += litLanes;
+        }
+        StoreRecords(d, acc, records + i, count);
+    }
+}
+
+void EvaluatePatchPairsLanes(const PatchSource* pairs, const PatchObserver* observers, size_t n,
+                             const ObservationPoint* point, const double* velocity,
+                             PatchContribution* out) {
+    const DoubleTag d;
+    const size_t lanes = hn::Lanes(d);
+    const PointLanes o = LoadPoints(d, point, 1);
+    const DVec vx = hn::Set(d, velocity[0]), vy = hn::Set(d, velocity[1]), vz = hn::Set(d, velocity[2]);
+    PairConstants constants[kMaxDoubleLanes];
+    HWY_ALIGN double w[4][kMaxDoubleLanes];
+    HWY_ALIGN double r[8][kMaxDoubleLanes];
+    for (size_t i = 0; i < n; i += lanes) {
+        const size_t count = n - i < lanes ? n - i : lanes;
+        for (size_t l = 0; l < lanes; ++l) {
+            const size_t m = i + (l < count ? l : count - 1);
+            constants[l] = pairConstants(pairs[m]);
+            const PatchObserver& ob = observers[m];
+            w[0][l] = ob.w[2];
+            w[1][l] = ob.rhoS;
+            w[2][l] = ob.obsAcrossFront;
+            w[3][l] = ob.obsAlongEdge;
+        }
+        const PairLanes pr = PairsToLanes(d, constants, count, false);
+        const ObserverLanes ob{hn::Load(d, w[0]), hn::Load(d, w[1]), hn::Load(d, w[2]), hn::Load(d, w[3])};
+        const ContributionLanes c = EvaluatePair(d, pr, ob, o, vx, vy, vz);
+        const DVec values[8] = {c.csb.re, c.csb.im, c.sbo.re, c.sbo.im,
+                                c.f.f90,  c.f.f150, c.f.f0,   c.f.f60};
+        for (int v = 0; v < 8; ++v) hn::Store(values[v], d, r[v]);
+        for (size_t l = 0; l < count; ++l) {
+            PatchContribution& p = out[i + l];
+            p.csb = Complex(r[0][l], r[1][l]);
+            p.sbo = Complex(r[2][l], r[3][l]);
+            p.doppler.f90 = r[4][l];
+            p.doppler.f150 = r[5][l];
+            p.doppler.f0 = r[6][l];
+            p.doppler.f60 = r[7][l];
+        }
+    }
+}
+
+}  // namespace HWY_NAMESPACE
+}  // namespace ils
+HWY_AFTER_NAMESPACE();
+
+#if HWY_ONCE
+namespace ils {
+
+HWY_EXPORT(AddPlatePairsLanes);
+HWY_EXPORT(EvaluatePatchPairsLanes);
+
+void addPlatePairs(const Station& st, const Scatterer& plate, const PlateFrame& frame,
+                   std::span<const PatchSource> pairs, std::span<const ObservationPoint> points,
+                   std::span<FieldRecord> records, int64_t& lit) {
+    HWY_DYNAMIC_DISPATCH(AddPlatePairsLanes)(st, plate, frame, pairs.data(), pairs.size(),
+                                             points.data(), records.data(), points.size(), &lit);
+}
+
+void evaluatePatchPairs(std::span<const PatchSource> pairs, std::span<const PatchObserver> observers,
+                        const ObservationPoint& point, const double velocity[3],
+                        PatchContribution* out) {
+    if (pairs.empty()) return;
+    HWY_DYNAMIC_DISPATCH(EvaluatePatchPairsLanes)(pairs.data(), observers.data(), pairs.size(),
+                                                  &point, velocity, out);
+}
+
+}  // namespace ils
+#endif

@@ -1,0 +1,159 @@
+// What the vector field kernels share, for one Highway target (include after
+// simd/vector_math-inl.h): observation points and FieldRecords as vectors of
+// consecutive points, the slot rule of one accumulation, and the Doppler
+// filter factors. A lane is one observation point; every operation is
+// lane-wise, in the order of the scalar formulas, so a point's bits depend
+// neither on its lane nor on how many points share its vector.
+
+#if defined(ILS_SIMD_FIELD_LANES_INL_H_) == defined(HWY_TARGET_TOGGLE)
+#ifdef ILS_SIMD_FIELD_LANES_INL_H_
+#undef ILS_SIMD_FIELD_LANES_INL_H_
+#else
+#define ILS_SIMD_FIELD_LANES_INL_H_
+#endif
+
+#include <cstddef>
+
+#include "hwy/highway.h"
+#include "interface/run_data.h"
+#include "simd/vector_math-inl.h"
+
+HWY_BEFORE_NAMESPACE();
+namespace ils {
+namespace HWY_NAMESPACE {
+namespace hn = hwy::HWY_NAMESPACE;
+
+using DoubleTag = hn::ScalableTag<double>;
+using DVec = hn::Vec<DoubleTag>;
+using DMask = hn::Mask<DoubleTag>;
+using ComplexLanes = CVec<DVec>;
+
+HWY_INLINE ComplexLanes SetComplex(DoubleTag d, Complex c) {
+    return {hn::Set(d, c.real()), hn::Set(d, c.imag())};
+}
+// Complex constant times complex lanes, as std::complex's product.
+HWY_INLINE ComplexLanes MulConst(DoubleTag d, Complex c, ComplexLanes v) {
+    return Mul(SetComplex(d, c), v);
+}
+// Real lanes times a complex constant: (s re, s im), as double * std::complex.
+HWY_INLINE ComplexLanes ScaleConst(DoubleTag d, DVec s, Complex c) {
+    return {hn::Mul(s, hn::Set(d, c.real())), hn::Mul(s, hn::Set(d, c.imag()))};
+}
+
+// Positions (feet) and velocities (feet per second) of up to Lanes(d)
+// consecutive points; lanes past count repeat the last point, so that they
+// compute finite values that are never stored.
+struct PointLanes {
+    DVec x, y, z, vx, vy, vz;
+};
+HWY_INLINE PointLanes LoadPoints(DoubleTag d, const ObservationPoint* p, size_t count) {
+    HWY_ALIGN double v[6][kMaxDoubleLanes];
+    const size_t lanes = hn::Lanes(d);
+    for (size_t i = 0; i < lanes; ++i) {
+        const ObservationPoint& o = p[i < count ? i : count - 1];
+        v[0][i] = o.x;
+        v[1][i] = o.y;
+        v[2][i] = o.z;
+        v[3][i] = o.vx;
+        v[4][i] = o.vy;
+        v[5][i] = o.vz;
+    }
+    return {hn::Load(d, v[0]), hn::Load(d, v[1]), hn::Load(d, v[2]),
+            hn::Load(d, v[3]), hn::Load(d, v[4]), hn::Load(d, v[5])};
+}
+
+// FieldSlots 0..11 of consecutive records (12..14 are never accumulated).
+inline constexpr int kAccumulatedSlots = 12;
+struct RecordLanes {
+    ComplexLanes slot[kAccumulatedSlots];
+};
+HWY_INLINE void LoadRecords(DoubleTag d, const FieldRecord* r, size_t count, RecordLanes& out) {
+    constexpr size_t kStride = sizeof(FieldRecord) / sizeof(Complex);
+    for (int s = 0; s < kAccumulatedSlots; ++s) {
+        out.slot[s] = LoadComplexStrided(d, &r->slot[s], kStride, count);
+    }
+}
+HWY_INLINE void StoreRecords(DoubleTag d, const RecordLanes& in, FieldRecord* r, size_t count) {
+    constexpr size_t kStride = sizeof(FieldRecord) / sizeof(Complex);
+    for (int s = 0; s < kAccumulatedSlots; ++s) {
+        StoreComplexStrided(in.slot[s], d, &r->slot[s], kStride, count);
+    }
+}
+
+// The Doppler filter factors of one contribution.
+struct DopplerLanes {
+    DVec f90, f150, f0, f60;
+};
+
+// The slot rule of one accumulation for array j (clearance values first
+// scaled by captureWeight), in the lanes where add is set:
+//   slot j += CSB; 2+2j += f0 (CSB - SBO); 3+2j += f0 (CSB + SBO);
+//   6+2j += f60 (CSB + SBO); 7+2j += f60 (CSB - SBO); 10 += f90 CSB; 11 += f150 CSB.
+HWY_INLINE void AccumulateLanes(DoubleTag d, int j, double captureWeight, ComplexLanes csb,
+                                ComplexLanes sbo, const DopplerLanes& f, DMask add,
+                                RecordLanes& acc) {
+    if (j == 1) {
+        const DVec w = hn::Set(d, captureWeight);
+        csb = Scale(csb, w);
+        sbo = Scale(sbo, w);
+    }
+    const ComplexLanes diff = Sub(csb, sbo);
+    const ComplexLanes sum = Add(csb, sbo);
+    auto addTo = [&](int s, ComplexLanes v) {
+        const ComplexLanes n = Add(acc.slot[s], v);
+        acc.slot[s].re = hn::IfThenElse(add, n.re, acc.slot[s].re);
+        acc.slot[s].im = hn::IfThenElse(add, n.im, acc.slot[s].im);
+    };
+    addTo(j, csb);
+    addTo(2 + 2 * j, Scale(diff, f.f0));
+    addTo(3 + 2 * j, Scale(sum, f.f0));
+    addTo(6 + 2 * j, Scale(sum, f.f60));
+    addTo(7 + 2 * j, Scale(diff, f.f60));
+    addTo(10, Scale(csb, f.f90));
+    addTo(11, Scale(csb, f.f150));
+}
+
+// Rate of change k (d . v) / |d| of the path from a fixed point to the
+// observer, d = observer - from; 0 where the path has no length.
+HWY_INLINE DVec PathRate(DoubleTag d, DVec dx, DVec dy, DVec dz, DVec vx, DVec vy, DVec vz,
+                         DVec k) {
+    const DVec len = hn::Sqrt(hn::Add(hn::Add(hn::Mul(dx, dx), hn::Mul(dy, dy)), hn::Mul(dz, dz)));
+    const DVec dot = hn::Add(hn::Add(hn::Mul(dx, vx), hn::Mul(dy, vy)), hn::Mul(dz, vz));
+    const DVec rate = hn::Div(hn::Mul(k, dot), len);
+    return hn::IfThenElse(hn::Eq(len, hn::Zero(d)), hn::Zero(d), rate);
+}
+
+// Receiver averaging response (filter time 1/15 s) to the Doppler difference
+// between the path S -> Q -> O and the direct path S -> O, for the observer
+// moving with (vx, vy, vz): u = (rate(Q) - rate(S)) T / 2, then
+// f0 = sinc u, f60 = sinc(u + 4 pi), f90 = sinc(u + 6 pi), f150 = sinc(u + 10 pi)
+// (the constants as the scalar engine writes them). S, Q and k per lane.
+HWY_INLINE DopplerLanes DopplerFactorLanes(DoubleTag d, DVec sx, DVec sy, DVec sz, DVec qx,
+                                           DVec qy, DVec qz, const PointLanes& o, DVec vx,
+                                           DVec vy, DVec vz, DVec k) {
+    const DVec wd = PathRate(d, hn::Sub(o.x, sx), hn::Sub(o.y, sy), hn::Sub(o.z, sz), vx, vy, vz, k);
+    const DVec ws =
+        PathRate(d, hn::Sub(o.x, qx), hn::Sub(o.y, qy), hn::Sub(o.z, qz), vx, vy, vz, k);
+    const DVec u =
+        hn::Mul(hn::Mul(hn::Sub(ws, wd), hn::Set(d, 0.06666666666666667)), hn::Set(d, 0.5));
+    DopplerLanes f;
+    f.f90 = Sinc(d, hn::Add(u, hn::Set(d, 18.849555921540002)));
+    f.f150 = Sinc(d, hn::Add(u, hn::Set(d, 31.4159265359)));
+    f.f0 = Sinc(d, u);
+    f.f60 = Sinc(d, hn::Add(u, hn::Set(d, 12.56637061436)));
+    return f;
+}
+
+HWY_INLINE DMask FiniteComplex(ComplexLanes c) {
+    return hn::And(hn::IsFinite(c.re), hn::IsFinite(c.im));
+}
+HWY_INLINE DMask FiniteDoppler(const DopplerLanes& f) {
+    return hn::And(hn::And(hn::IsFinite(f.f0), hn::IsFinite(f.f60)),
+                   hn::And(hn::IsFinite(f.f90), hn::IsFinite(f.f150)));
+}
+
+}  // namespace HWY_NAMESPACE
+}  // namespace ils
+HWY_AFTER_NAMESPACE();
+
+#endif  // per-target include guard
