@@ -204,61 +204,6 @@ WireSegment wireSegment(const Station& st, const Scatterer& wire, const WireArra
     return g;
 }
 
-void addWireSegments(const Station& st, const WireArrayFrame& f, std::span<const WireSegment> segments,
-                     std::span<const ObservationPoint> points, std::span<FieldRecord> records) {
-    const double k = f.k, delta = f.delta, h = f.h;
-    const double sinPsi = f.sinPsi, cosPsi = f.cosPsi, sinAlpha = f.sinAlpha, cosAlpha = f.cosAlpha;
-    for (size_t i = 0; i < points.size(); ++i) {
-        const ObservationPoint& pt = points[i];
-        FieldRecord& record = records[i];
-        const double observer[3] = {pt.x, pt.y, pt.z};
-        const double velocity[3] = {pt.vx, pt.vy, pt.vz};
-        for (const WireSegment& g : segments) {
-            const double* m = g.m;
-            const double dx = pt.x - m[0], dy = pt.y - m[1], dz = pt.z - m[2];
-            // A point on the segment's midpoint has no direction from it:
-            // the segment adds nothing there.
-            if (dx == 0.0 && dy == 0.0 && dz == 0.0) continue;
-            const double rhoS = std::max(kDistanceFloor, std::sqrt(dx * dx + dy * dy));
-            const double rS = std::sqrt(rhoS * rhoS + dz * dz);
-            const double sinThetaS = dz / rS, cosThetaS = rhoS / rS;
-            const double cS = (cosAlpha * dx + sinAlpha * dy) / rhoS;
-            const double sS = (sinAlpha * dx - cosAlpha * dy) / rhoS;
-            const double muS = cosThetaS * sinPsi * cS + sinThetaS * cosPsi;
-            const double sideS = dx * f.axisX + dy * f.axisY >= 0.0 ? 1.0 : -1.0;
-            // Path from the ground image of M; R's^2 - Rs^2 = (zP + zM)^2 - dz^2
-            // keeps the path difference exact for distant observers.
-            const double up = pt.z + m[2];
-            const double rImage = std::sqrt(rhoS * rhoS + up * up);
-            const double pathDifference = (up * up - dz * dz) / (rImage + rS);
-
-            const double s1 = delta * sinc(h * (g.muI - muS));
-            const double s2 = delta * sinc(h * (g.muI - muS + g.imageShift));
-            Complex sumC = g.current * (s1 * g.csbDirect + s2 * g.csbImage);
-            Complex sumS = g.current * (s1 * g.sboDirect + s2 * g.sboImage);
-            if (!f.longWire) {
-                const EndWaves e = wireEndWaves(k, delta, g.d1, g.d2, muS);
-                sumC += f.endCsb[0] * e.end[0] + f.endCsb[1] * e.end[1];
-                sumS += f.endSbo[0] * e.end[0] + f.endSbo[1] * e.end[1];
-            }
-            const Complex fr = (sideS * sinPsi * sS) * std::exp(Complex(0.0, k * rS)) / rS;
-            const Complex ground = 1.0 - (rS / rImage) * unitPhasor(k * pathDifference);
-            const Complex gg = fr * ground;
-            const Complex csbScat = f.sign * (sumC * gg);
-            const Complex sboScat = f.sign * (sumS * gg);
-
-            const DopplerFactors d = dopplerFilterFactors(f.source, m, observer, velocity, k);
-            // Only coordinates near the limits of the number range (squared
-            // distances overflowing) can make a value not finite; such a
-            // contribution is left out.
-            if (finiteValue(csbScat) && finiteValue(sboScat) && std::isfinite(d.f0) &&
-                std::isfinite(d.f60) && std::isfinite(d.f90) && std::isfinite(d.f150)) {
-                accumulateField(st, f.j, csbScat, sboScat, d.f90, d.f150, d.f60, d.f0, record);
-            }
-        }
-    }
-}
-
 int computeWire(RunData& rd, const Scatterer& wire, int /*wireSerial*/) {
     const Station st(rd);
     const WirePlan plan = planWire(st, wire);

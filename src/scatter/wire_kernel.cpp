@@ -1,0 +1,118 @@
+// The wire kernel on vectors of observation points (one point per lane, a
+// segment's values broadcast), compiled once per instruction set and chosen
+// at run time. Per point P (velocity V) and segment (midpoint M, in order),
+// lengths in feet, fields in the array field's units:
+//   d = P - M (nothing where d = 0), rho_s = max(1e-10, |d_xy|), R_s = |d|,
+//   c_s = (cos a d_x + sin a d_y) / rho_s, s_s = (sin a d_x - cos a d_y) / rho_s,
+//   mu_s = (rho_s / R_s) sin psi c_s + (d_z / R_s) cos psi,
+//   S1 = D sinc(h (mu_i - mu_s)), S2 = D sinc(h (mu_i - mu_s + 2 Oz cos psi / rho_i)),
+//   sum = B (S1 E_d + S2 E_i) + I1 (-D e^{j k d1}) sinc(h (1 - mu_s))
+//                             + I2 (-D e^{j k d2}) sinc(h (1 + mu_s))   (short wires),
+//   G = sigma_s sin psi s_s e^{j k R_s} / R_s (1 - (R_s / R'_s) e^{j k (R'_s - R_s)}),
+//   R'_s the path from M's ground image, R'_s - R_s = ((P_z + M_z)^2 - d_z^2) / (R'_s + R_s);
+//   field = sign sum G, accumulated with the Doppler factors of (O, M, P, V);
+//   a contribution that is not finite is left out.
+#include "scatter/wire.h"
+
+#include <cstddef>
+
+#undef HWY_TARGET_INCLUDE
+#define HWY_TARGET_INCLUDE "scatter/wire_kernel.cpp"
+#include "hwy/foreach_target.h"  // IWYU pragma: keep
+
+#include "hwy/highway.h"
+#include "simd/field_lanes-inl.h"
+#include "simd/vector_math-inl.h"
+
+HWY_BEFORE_NAMESPACE();
+namespace ils {
+namespace HWY_NAMESPACE {
+
+void AddWireSegmentsLanes(const Station& st, const WireArrayFrame& f, const WireSegment* segments,
+                          size_t segmentCount, const ObservationPoint* points, FieldRecord* records,
+                          size_t n) {
+    const DoubleTag d;
+    const size_t lanes = hn::Lanes(d);
+    const DVec k = hn::Set(d, f.k), h = hn::Set(d, f.h), delta = hn::Set(d, f.delta);
+    const DVec sinPsi = hn::Set(d, f.sinPsi), cosPsi = hn::Set(d, f.cosPsi);
+    const DVec sinAlpha = hn::Set(d, f.sinAlpha), cosAlpha = hn::Set(d, f.cosAlpha);
+    const DVec axisX = hn::Set(d, f.axisX), axisY = hn::Set(d, f.axisY);
+    const DVec one = hn::Set(d, 1.0), zero = hn::Zero(d);
+    const DVec sign = hn::Set(d, f.sign);
+    const DVec sourceX = hn::Set(d, f.source[0]), sourceY = hn::Set(d, f.source[1]),
+               sourceZ = hn::Set(d, f.source[2]);
+    const double captureWeight = st.system.captureWeight;
+
+    for (size_t i = 0; i < n; i += lanes) {
+        const size_t count = n - i < lanes ? n - i : lanes;
+        const PointLanes o = LoadPoints(d, points + i, count);
+        const DMask valid = hn::FirstN(d, count);
+        RecordLanes acc;
+        LoadRecords(d, records + i, count, acc);
+        for (size_t s = 0; s < segmentCount; ++s) {
+            const WireSegment& g = segments[s];
+            const DVec mx = hn::Set(d, g.m[0]), my = hn::Set(d, g.m[1]), mz = hn::Set(d, g.m[2]);
+            const DVec dx = hn::Sub(o.x, mx), dy = hn::Sub(o.y, my), dz = hn::Sub(o.z, mz);
+            // A point on the segment's midpoint has no direction from it.
+            const DMask away = hn::Not(hn::And(hn::And(hn::Eq(dx, zero), hn::Eq(dy, zero)), hn::Eq(dz, zero)));
+            const DVec rhoS = hn::Max(hn::Set(d, 1e-10), hn::Sqrt(hn::Add(hn::Mul(dx, dx), hn::Mul(dy, dy))));
+            const DVec rS = hn::Sqrt(hn::Add(hn::Mul(rhoS, rhoS), hn::Mul(dz, dz)));
+            const DVec sinThetaS = hn::Div(dz, rS), cosThetaS = hn::Div(rhoS, rS);
+            const DVec cS = hn::Div(hn::Add(hn::Mul(cosAlpha, dx), hn::Mul(sinAlpha, dy)), rhoS);
+            const DVec sS = hn::Div(hn::Sub(hn::Mul(sinAlpha, dx), hn::Mul(cosAlpha, dy)), rhoS);
+            const DVec muS = hn::Add(hn::Mul(hn::Mul(cosThetaS, sinPsi), cS), hn::Mul(sinThetaS, cosPsi));
+            const DVec sideS = hn::IfThenElse(
+                hn::Ge(hn::Add(hn::Mul(dx, axisX), hn::Mul(dy, axisY)), zero), one, hn::Neg(one));
+            const DVec up = hn::Add(o.z, mz);
+            const DVec rImage = hn::Sqrt(hn::Add(hn::Mul(rhoS, rhoS), hn::Mul(up, up)));
+            const DVec pathDifference =
+                hn::Div(hn::Sub(hn::Mul(up, up), hn::Mul(dz, dz)), hn::Add(rImage, rS));
+
+            const DVec muDiff = hn::Sub(hn::Set(d, g.muI), muS);
+            const DVec s1 = hn::Mul(delta, Sinc(d, hn::Mul(h, muDiff)));
+            const DVec s2 = hn::Mul(delta, Sinc(d, hn::Mul(h, hn::Add(muDiff, hn::Set(d, g.imageShift)))));
+            const ComplexLanes current = SetComplex(d, g.current);
+            ComplexLanes sumC = Mul(current, Add(ScaleConst(d, s1, g.csbDirect), ScaleConst(d, s2, g.csbImage)));
+            ComplexLanes sumS = Mul(current, Add(ScaleConst(d, s1, g.sboDirect), ScaleConst(d, s2, g.sboImage)));
+            if (!f.longWire) {
+                // -D e^{j k d} of each end: the segment's own constants.
+                const Complex lead1 = -f.delta * unitPhasor(f.k * g.d1);
+                const Complex lead2 = -f.delta * unitPhasor(f.k * g.d2);
+                const ComplexLanes end1 = ScaleConst(d, Sinc(d, hn::Mul(h, hn::Sub(one, muS))), lead1);
+                const ComplexLanes end2 = ScaleConst(d, Sinc(d, hn::Mul(h, hn::Add(one, muS))), lead2);
+                sumC = Add(sumC, Add(MulConst(d, f.endCsb[0], end1), MulConst(d, f.endCsb[1], end2)));
+                sumS = Add(sumS, Add(MulConst(d, f.endSbo[0], end1), MulConst(d, f.endSbo[1], end2)));
+            }
+            const DVec weight = hn::Mul(hn::Mul(sideS, sinPsi), sS);
+            const ComplexLanes fr = DivReal(Scale(UnitPhasor(d, hn::Mul(k, rS)), weight), rS);
+            const ComplexLanes reflected = Scale(UnitPhasor(d, hn::Mul(k, pathDifference)), hn::Div(rS, rImage));
+            const ComplexLanes ground{hn::Sub(one, reflected.re), hn::Neg(reflected.im)};
+            const ComplexLanes gg = Mul(fr, ground);
+            const ComplexLanes csb = Scale(Mul(sumC, gg), sign);
+            const ComplexLanes sbo = Scale(Mul(sumS, gg), sign);
+            const DopplerLanes df = DopplerFactorLanes(d, sourceX, sourceY, sourceZ, mx, my, mz, o, o.vx,
+                                                       o.vy, o.vz, k);
+            const DMask finite = hn::And(hn::And(FiniteComplex(csb), FiniteComplex(sbo)), FiniteDoppler(df));
+            AccumulateLanes(d, f.j, captureWeight, csb, sbo, df, hn::And(hn::And(away, finite), valid), acc);
+        }
+        StoreRecords(d, acc, records + i, count);
+    }
+}
+
+}  // namespace HWY_NAMESPACE
+}  // namespace ils
+HWY_AFTER_NAMESPACE();
+
+#if HWY_ONCE
+namespace ils {
+
+HWY_EXPORT(AddWireSegmentsLanes);
+
+void addWireSegments(const Station& st, const WireArrayFrame& f, std::span<const WireSegment> segments,
+                     std::span<const ObservationPoint> points, std::span<FieldRecord> records) {
+    HWY_DYNAMIC_DISPATCH(AddWireSegmentsLanes)(st, f, segments.data(), segments.size(), points.data(),
+                                               records.data(), points.size());
+}
+
+}  // namespace ils
+#endif
