@@ -141,13 +141,18 @@ static_assert(sizeof(PairConstants) == kPairDoubles * sizeof(double));
 PairLanes PairsToLanes(DoubleTag d, const PairConstants* pairs, size_t count, bool broadcast) {
     const size_t lanes = hn::Lanes(d);
     HWY_ALIGN double v[kPairDoubles][kMaxDoubleLanes];
-    for (size_t i = 0; i < lanes; ++i) {
-        const PairConstants& p = pairs[broadcast ? 0 : (i < count ? i : count - 1)];
-        const double* raw = reinterpret_cast<const double*>(&p);
-        for (size_t m = 0; m < kPairDoubles; ++m) v[m][i] = raw[m];
+    const double* first = reinterpret_cast<const double*>(pairs);
+    if (!broadcast) {
+        for (size_t i = 0; i < lanes; ++i) {
+            const double* raw = reinterpret_cast<const double*>(&pairs[i < count ? i : count - 1]);
+            for (size_t m = 0; m < kPairDoubles; ++m) v[m][i] = raw[m];
+        }
     }
     size_t m = 0;
-    auto next = [&]() { return hn::Load(d, v[m++]); };
+    auto next = [&]() {
+        const size_t at = m++;
+        return broadcast ? hn::Set(d, first[at]) : hn::Load(d, v[at]);
+    };
     auto nextComplex = [&]() {
         const DVec re = next();
         return ComplexLanes{re, next()};

@@ -123,6 +123,18 @@ HWY_INLINE DVec PathRate(DoubleTag d, DVec dx, DVec dy, DVec dz, DVec vx, DVec v
     return hn::IfThenElse(hn::Eq(len, hn::Zero(d)), hn::Zero(d), rate);
 }
 
+// The Doppler filter's offsets (radians, as the scalar engine writes them)
+// with their sines and cosines (std::sin and std::cos of these doubles).
+inline constexpr double kDoppler60 = 12.56637061436;
+inline constexpr double kDoppler90 = 18.849555921540002;
+inline constexpr double kDoppler150 = 31.4159265359;
+inline constexpr double kSinDoppler60 = 8.272924284408578e-13;
+inline constexpr double kCosDoppler60 = 1.0;
+inline constexpr double kSinDoppler90 = 1.242714999500687e-12;
+inline constexpr double kCosDoppler90 = 1.0;
+inline constexpr double kSinDoppler150 = 2.0664547142627443e-12;
+inline constexpr double kCosDoppler150 = 1.0;
+
 // Receiver averaging response (filter time 1/15 s) to the Doppler difference
 // between the path S -> Q -> O and the direct path S -> O, for the observer
 // moving with (vx, vy, vz): u = (rate(Q) - rate(S)) T / 2, then
@@ -136,11 +148,25 @@ HWY_INLINE DopplerLanes DopplerFactorLanes(DoubleTag d, DVec sx, DVec sy, DVec s
         PathRate(d, hn::Sub(o.x, qx), hn::Sub(o.y, qy), hn::Sub(o.z, qz), vx, vy, vz, k);
     const DVec u =
         hn::Mul(hn::Mul(hn::Sub(ws, wd), hn::Set(d, 0.06666666666666667)), hn::Set(d, 0.5));
+    // One sine and cosine of u serve all four: sin(u + c) = sin u cos c +
+    // cos u sin c (within 1e-15 of sin(u + c) for |u + c| >= 1/2; lanes
+    // nearer a zero of the divisor take sin(u + c) itself).
+    DVec su, cu;
+    SinCos(d, u, &su, &cu);
+    auto shifted = [&](double c, double sinC, double cosC) {
+        const DVec x = hn::Add(u, hn::Set(d, c));
+        const DVec sx = hn::Add(hn::Mul(su, hn::Set(d, cosC)), hn::Mul(cu, hn::Set(d, sinC)));
+        const auto near = hn::Lt(hn::Abs(x), hn::Set(d, 0.5));
+        if (HWY_UNLIKELY(!hn::AllFalse(d, near))) return hn::IfThenElse(near, Sinc(d, x), hn::Div(sx, x));
+        return hn::Div(sx, x);
+    };
     DopplerLanes f;
-    f.f90 = Sinc(d, hn::Add(u, hn::Set(d, 18.849555921540002)));
-    f.f150 = Sinc(d, hn::Add(u, hn::Set(d, 31.4159265359)));
-    f.f0 = Sinc(d, u);
-    f.f60 = Sinc(d, hn::Add(u, hn::Set(d, 12.56637061436)));
+    f.f90 = shifted(kDoppler90, kSinDoppler90, kCosDoppler90);
+    f.f150 = shifted(kDoppler150, kSinDoppler150, kCosDoppler150);
+    const DVec plain = hn::Div(su, u);
+    const DVec series = hn::Sub(hn::Set(d, 1.0), hn::Div(hn::Mul(u, u), hn::Set(d, 6.0)));
+    f.f0 = hn::IfThenElse(hn::Lt(hn::Abs(u), hn::Set(d, 0.0001)), series, plain);
+    f.f60 = shifted(kDoppler60, kSinDoppler60, kCosDoppler60);
     return f;
 }
 
