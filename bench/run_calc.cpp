@@ -24,7 +24,7 @@ int main(int argc, char** argv) {
     int32_t percent = 0;
     int32_t state = ILSCalc_GetProgress(&percent);
     while (state == 1) {  // Running
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
         state = ILSCalc_GetProgress(&percent);
     }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

@@ -5,7 +5,8 @@
 #   [BASE_TREE=DIR] bench/heavy/run.sh [BASE_COMMIT]   (default cc75116, the single-threaded engine)
 # Builds BASE_COMMIT in /tmp/ilscalc-base (a git worktree) and this tree in
 # build/, runs both, compares the field files, prints wall times and peak
-# memory (/usr/bin/time -v). Run on an otherwise idle machine.
+# memory (/usr/bin/time), best of REPEAT (default 5) runs each. Run on an
+# otherwise idle machine.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
@@ -25,17 +26,29 @@ for tree in base new; do
   mkdir -p "$work/$tree"
   cp "$here/HEAVY.dat" "$here/taxi.mot" "$work/$tree/"
 done
-run() {  # tree option
-  (cd "$work/$1" && /usr/bin/time -v "$runner-$1" . HEAVY . "$2" 2>"$work/time-$1-$2.txt")
-  grep -E "Elapsed|Maximum resident" "$work/time-$1-$2.txt" | sed "s/^/  $1 option $2: /"
-  cp "$work/$1/scratch/HEAVY.fld" "$work/$1-$2.fld"
-}
-run base 0
-run new 1
-run new 2
-run new 0
-for v in new-1 new-2 new-0; do
-  if cmp -s "$work/new-1.fld" "$work/$v.fld"; then echo "  $v.fld identical to new-1.fld"; else echo "  $v.fld DIFFERS"; fi
+repeat=${REPEAT:-5}
+# Best wall time (s) and largest peak RSS (kB) of REPEAT runs, interleaved
+# across the configurations so that a burst of load hits all of them alike.
+declare -A best rss
+configs="base:0 new:1 new:2 new:0"
+for ((r = 0; r < repeat; r++)); do
+  for c in $configs; do
+    tree=${c%%:*}; opt=${c##*:}
+    (cd "$work/$tree" && /usr/bin/time -f "%e %M" -o "$work/t.txt" "$runner-$tree" . HEAVY . "$opt" >/dev/null)
+    read -r wall kb <"$work/t.txt"
+    if [ -z "${best[$c]:-}" ] || awk "BEGIN{exit !($wall < ${best[$c]})}"; then best[$c]=$wall; fi
+    if [ -z "${rss[$c]:-}" ] || [ "$kb" -gt "${rss[$c]}" ]; then rss[$c]=$kb; fi
+    cp "$work/$tree/scratch/HEAVY.fld" "$work/$tree-$opt.fld"
+  done
 done
-if cmp -s "$work/base-0.fld" "$work/new-1.fld"; then echo "  new field file identical to the base's"; else echo "  new field file differs from the base's"; fi
+echo "best of $repeat runs (wall s, peak kB):"
+for c in $configs; do
+  ratio=$(awk "BEGIN{printf \"%.2f\", ${best[base:0]} / ${best[$c]}}")
+  echo "  ${c%%:*} option ${c##*:}: ${best[$c]} s, ${rss[$c]} kB, ${ratio}x the base"
+done
+echo "  1 -> 2 threads: $(awk "BEGIN{printf \"%.2f\", ${best[new:1]} / ${best[new:2]}}")x"
+echo "  memory: $(awk "BEGIN{printf \"%.2f\", ${rss[new:0]} / ${rss[base:0]}}")x the base's peak"
+for v in new-2 new-0; do
+  if cmp -s "$work/new-1.fld" "$work/$v.fld"; then echo "  $v.fld identical to new-1.fld"; else echo "  $v.fld DIFFERS from new-1.fld"; fi
+done
 rm -rf "$work"

@@ -69,8 +69,9 @@ void WorkerPool::run(int32_t count, int32_t minChunk, const Task& fn) {
         std::lock_guard<std::mutex> lock(mutex_);
         task_ = &fn;
         count_ = count;
-        // A few chunks per thread, so that threads finishing early take more.
-        const int32_t perThread = count / (size() * 4) + 1;
+        // Many chunks per thread, so that threads finishing early take more:
+        // a point's work varies widely (a moving plate lit at some points only).
+        const int32_t perThread = count / (size() * 32) + 1;
         chunk_ = std::max(std::max<int32_t>(minChunk, 1), perThread);
         nextChunk_ = 0;
         busy_ = static_cast<int>(workers_.size());

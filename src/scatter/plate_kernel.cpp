@@ -265,6 +265,40 @@ ObserverLanes ObservePatch(DoubleTag d, const PlateFrame& f, const PointLanes& o
     return ob;
 }
 
+// What one observation path shares among the sources of a patch and array:
+// R, cos e, sin e, u_o, cos e along and e^{j k R}.
+struct PathGeometryLanes {
+    DVec wz, rs, co, so, uo, coAlong;
+    ComplexLanes phase;
+};
+// Both paths, and the rate of the path from the patch centre for Doppler.
+struct PatchGeometryLanes {
+    PathGeometryLanes direct, image;
+    DVec ws;
+};
+
+PathGeometryLanes PathGeometry(DoubleTag d, const PairLanes& pr, const ObserverLanes& ob, DVec wz) {
+    PathGeometryLanes g;
+    g.wz = wz;
+    g.rs = hn::Sqrt(hn::Add(hn::Mul(ob.rhoS, ob.rhoS), hn::Mul(wz, wz)));
+    g.co = hn::Div(ob.rhoS, g.rs);
+    g.so = hn::Div(wz, g.rs);
+    g.uo = hn::Sub(hn::Mul(g.so, pr.ct), hn::Mul(hn::Mul(g.co, ob.across), pr.st));
+    g.coAlong = hn::Mul(g.co, ob.along);
+    g.phase = UnitPhasor(d, hn::Mul(pr.k, g.rs));
+    return g;
+}
+
+// Reads of the pair: the patch centre, k and the tilt only.
+PatchGeometryLanes PatchGeometry(DoubleTag d, const PairLanes& pr, const ObserverLanes& ob,
+                                 const PointLanes& o, DVec vx, DVec vy, DVec vz) {
+    PatchGeometryLanes g;
+    g.direct = PathGeometry(d, pr, ob, ob.wz);
+    g.image = PathGeometry(d, pr, ob, hn::Neg(hn::Add(pr.qz, o.z)));
+    g.ws = RateFrom(d, pr.qx, pr.qy, pr.qz, o, vx, vy, vz, pr.k);
+    return g;
+}
+
 // One observation path: its height factors for direct and ground-reflected
 // incidence, and X.
 struct PathLanes {
@@ -272,21 +306,16 @@ struct PathLanes {
     ComplexLanes x;
 };
 
-PathLanes PatchPath(DoubleTag d, const PairLanes& pr, const ObserverLanes& ob, DVec wz,
-                    double groundSign) {
-    const DVec rs = hn::Sqrt(hn::Add(hn::Mul(ob.rhoS, ob.rhoS), hn::Mul(wz, wz)));
-    const DVec co = hn::Div(ob.rhoS, rs);
-    const DVec so = hn::Div(wz, rs);
-    const DVec uo = hn::Sub(hn::Mul(so, pr.ct), hn::Mul(hn::Mul(co, ob.across), pr.st));
-    const DVec b = hn::Sub(pr.ui, uo);
-    const DVec edge = hn::Mul(pr.halfKdl, hn::Sub(pr.eiEdge, hn::Mul(co, ob.along)));
+PathLanes PatchPath(DoubleTag d, const PairLanes& pr, const ObserverLanes& ob,
+                    const PathGeometryLanes& g, double groundSign) {
+    const DVec b = hn::Sub(pr.ui, g.uo);
+    const DVec edge = hn::Mul(pr.halfKdl, hn::Sub(pr.eiEdge, g.coAlong));
     const DVec fE = hn::Mul(hn::Mul(hn::Mul(hn::Set(d, groundSign), Sinc(d, edge)), pr.dl), pr.dh);
     PathLanes out;
     out.sDirect = Sinc(d, hn::Mul(pr.halfKdh, b));
     out.sReflected = Sinc(d, hn::Mul(pr.halfKdh, hn::Add(pr.groundShift, b)));
-    const ComplexLanes p = Polarization(d, pr, ob.along, ob.across, so, co);
-    const ComplexLanes phase = UnitPhasor(d, hn::Mul(pr.k, rs));
-    out.x = DivReal(Mul(Scale(p, fE), phase), rs);
+    const ComplexLanes p = Polarization(d, pr, ob.along, ob.across, g.so, g.co);
+    out.x = DivReal(Mul(Scale(p, fE), g.phase), g.rs);
     return out;
 }
 
@@ -296,17 +325,18 @@ struct ContributionLanes {
 };
 
 // The pair's CSB, SBO and Doppler factors at the observer o moving with
-// (vx, vy, vz); all zero where a value is not finite.
+// (vx, vy, vz), given its patch's geometry; all zero where a value is not finite.
 ContributionLanes EvaluatePair(DoubleTag d, const PairLanes& pr, const ObserverLanes& ob,
-                               const PointLanes& o, DVec vx, DVec vy, DVec vz) {
-    const PathLanes direct = PatchPath(d, pr, ob, ob.wz, 1.0);
-    const PathLanes image = PatchPath(d, pr, ob, hn::Neg(hn::Add(pr.qz, o.z)), -1.0);
+                               const PatchGeometryLanes& g, const PointLanes& o, DVec vx, DVec vy,
+                               DVec vz) {
+    const PathLanes direct = PatchPath(d, pr, ob, g.direct, 1.0);
+    const PathLanes image = PatchPath(d, pr, ob, g.image, -1.0);
     const ComplexLanes td = Add(Scale(direct.x, direct.sDirect), Scale(image.x, image.sDirect));
     const ComplexLanes tr = Add(Scale(direct.x, direct.sReflected), Scale(image.x, image.sReflected));
     ContributionLanes c;
     c.csb = Mul(pr.jAmp, Add(Mul(pr.ec, td), Mul(pr.ecG, tr)));
     c.sbo = Mul(pr.jAmp, Add(Mul(pr.es, td), Mul(pr.esG, tr)));
-    c.f = DopplerFactorLanes(d, pr.sx, pr.sy, pr.sz, pr.qx, pr.qy, pr.qz, o, vx, vy, vz, pr.k);
+    c.f = DopplerFromRates(d, g.ws, RateFrom(d, pr.sx, pr.sy, pr.sz, o, vx, vy, vz, pr.k));
     const DMask finite = hn::And(hn::And(FiniteComplex(c.csb), FiniteComplex(c.sbo)), FiniteDoppler(c.f));
     const DVec zero = hn::Zero(d);
     auto keep = [&](DVec v) { return hn::IfThenElse(finite, v, zero); };
@@ -335,7 +365,9 @@ void AddPlatePairsLanes(const Station& st, const Scatterer& plate, const PlateFr
         RecordLanes acc;
         LoadRecords(d, records + i, count, acc);
         int32_t patch = -1;
+        int array = -1;
         ObserverLanes ob{};
+        PatchGeometryLanes geometry{};
         DMask litMask = valid;
         bool anyLit = false;
         int64_t litLanes = 0;
@@ -343,13 +375,19 @@ void AddPlatePairsLanes(const Station& st, const Scatterer& plate, const PlateFr
             const PairLanes pr = PairsToLanes(d, &constants[p], 1, true);
             if (pairs[p].patch != patch) {
                 patch = pairs[p].patch;
+                array = -1;
                 ob = ObservePatch(d, frame, o, pr.qx, pr.qy, pr.qz);
                 litMask = bothSides ? valid : hn::And(hn::Gt(ob.across, hn::Zero(d)), valid);
                 anyLit = !hn::AllFalse(d, litMask);
                 litLanes = static_cast<int64_t>(hn::CountTrue(d, litMask));
             }
             if (!anyLit) continue;
-            const ContributionLanes c = EvaluatePair(d, pr, ob, o, o.vx, o.vy, o.vz);
+            // The paths' geometry serves every source of the patch and array.
+            if (pairs[p].j != array) {
+                array = pairs[p].j;
+                geometry = PatchGeometry(d, pr, ob, o, o.vx, o.vy, o.vz);
+            }
+            const ContributionLanes c = EvaluatePair(d, pr, ob, geometry, o, o.vx, o.vy, o.vz);
             AccumulateLanes(d, pairs[p].j, captureWeight, c.csb, c.sbo, c.f, litMask, acc);
             *lit += litLanes;
         }
@@ -380,7 +418,7 @@ void EvaluatePatchPairsLanes(const PatchSource* pairs, const PatchObserver* obse
         }
         const PairLanes pr = PairsToLanes(d, constants, count, false);
         const ObserverLanes ob{hn::Load(d, w[0]), hn::Load(d, w[1]), hn::Load(d, w[2]), hn::Load(d, w[3])};
-        const ContributionLanes c = EvaluatePair(d, pr, ob, o, vx, vy, vz);
+        const ContributionLanes c = EvaluatePair(d, pr, ob, PatchGeometry(d, pr, ob, o, vx, vy, vz), o, vx, vy, vz);
         const DVec values[8] = {c.csb.re, c.csb.im, c.sbo.re, c.sbo.im,
                                 c.f.f90,  c.f.f150, c.f.f0,   c.f.f60};
         for (int v = 0; v < 8; ++v) hn::Store(values[v], d, r[v]);

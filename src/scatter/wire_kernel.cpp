@@ -49,6 +49,8 @@ void AddWireSegmentsLanes(const Station& st, const WireArrayFrame& f, const Wire
         const DMask valid = hn::FirstN(d, count);
         RecordLanes acc;
         LoadRecords(d, records + i, count, acc);
+        // The direct path's rate from the array centroid serves every segment.
+        const DVec wd = RateFrom(d, sourceX, sourceY, sourceZ, o, o.vx, o.vy, o.vz, k);
         for (size_t s = 0; s < segmentCount; ++s) {
             const WireSegment& g = segments[s];
             const DVec mx = hn::Set(d, g.m[0]), my = hn::Set(d, g.m[1]), mz = hn::Set(d, g.m[2]);
@@ -90,8 +92,7 @@ void AddWireSegmentsLanes(const Station& st, const WireArrayFrame& f, const Wire
             const ComplexLanes gg = Mul(fr, ground);
             const ComplexLanes csb = Scale(Mul(sumC, gg), sign);
             const ComplexLanes sbo = Scale(Mul(sumS, gg), sign);
-            const DopplerLanes df = DopplerFactorLanes(d, sourceX, sourceY, sourceZ, mx, my, mz, o, o.vx,
-                                                       o.vy, o.vz, k);
+            const DopplerLanes df = DopplerFromRates(d, RateFrom(d, mx, my, mz, o, o.vx, o.vy, o.vz, k), wd);
             const DMask finite = hn::And(hn::And(FiniteComplex(csb), FiniteComplex(sbo)), FiniteDoppler(df));
             AccumulateLanes(d, f.j, captureWeight, csb, sbo, df, hn::And(hn::And(away, finite), valid), acc);
         }

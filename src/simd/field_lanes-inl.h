@@ -139,13 +139,9 @@ inline constexpr double kCosDoppler150 = 1.0;
 // between the path S -> Q -> O and the direct path S -> O, for the observer
 // moving with (vx, vy, vz): u = (rate(Q) - rate(S)) T / 2, then
 // f0 = sinc u, f60 = sinc(u + 4 pi), f90 = sinc(u + 6 pi), f150 = sinc(u + 10 pi)
-// (the constants as the scalar engine writes them). S, Q and k per lane.
-HWY_INLINE DopplerLanes DopplerFactorLanes(DoubleTag d, DVec sx, DVec sy, DVec sz, DVec qx,
-                                           DVec qy, DVec qz, const PointLanes& o, DVec vx,
-                                           DVec vy, DVec vz, DVec k) {
-    const DVec wd = PathRate(d, hn::Sub(o.x, sx), hn::Sub(o.y, sy), hn::Sub(o.z, sz), vx, vy, vz, k);
-    const DVec ws =
-        PathRate(d, hn::Sub(o.x, qx), hn::Sub(o.y, qy), hn::Sub(o.z, qz), vx, vy, vz, k);
+// (the constants as the scalar engine writes them). ws = rate(Q), wd =
+// rate(S) from PathRate, so that a kernel may keep either for many pairs.
+HWY_INLINE DopplerLanes DopplerFromRates(DoubleTag d, DVec ws, DVec wd) {
     const DVec u =
         hn::Mul(hn::Mul(hn::Sub(ws, wd), hn::Set(d, 0.06666666666666667)), hn::Set(d, 0.5));
     // One sine and cosine of u serve all four: sin(u + c) = sin u cos c +
@@ -168,6 +164,12 @@ HWY_INLINE DopplerLanes DopplerFactorLanes(DoubleTag d, DVec sx, DVec sy, DVec s
     f.f0 = hn::IfThenElse(hn::Lt(hn::Abs(u), hn::Set(d, 0.0001)), series, plain);
     f.f60 = shifted(kDoppler60, kSinDoppler60, kCosDoppler60);
     return f;
+}
+
+// Rate of the path from (fx, fy, fz) to the observer o moving with (vx, vy, vz).
+HWY_INLINE DVec RateFrom(DoubleTag d, DVec fx, DVec fy, DVec fz, const PointLanes& o, DVec vx,
+                         DVec vy, DVec vz, DVec k) {
+    return PathRate(d, hn::Sub(o.x, fx), hn::Sub(o.y, fy), hn::Sub(o.z, fz), vx, vy, vz, k);
 }
 
 HWY_INLINE DMask FiniteComplex(ComplexLanes c) {
