@@ -112,17 +112,30 @@ void elementIncidentField(const Station& st, int j, int i, char groundOption, do
     }
 }
 
-void materialReflectionCoefficients(const ScatterGeometry& g, double permeability,
-                                    double permittivity, double conductivity, Complex& gammaPerp,
-                                    Complex& gammaPar) {
+MaterialConstants materialConstants(double omega, double permeability, double permittivity,
+                                    double conductivity) {
     const double mu = permeability, eps = permittivity;
-    const Complex m(mu * eps, -(conductivity / (g.omega * eps)) * mu * eps);
-    const Complex eta = mu / std::sqrt(m);
-    const Complex q = (g.sin2Inc * kMuZeroEpsZero) / m;
+    MaterialConstants c;
+    c.m = Complex(mu * eps, -(conductivity / (omega * eps)) * mu * eps);
+    c.eta = mu / std::sqrt(c.m);
+    return c;
+}
+
+void reflectionCoefficients(const MaterialConstants& material, const ScatterGeometry& g,
+                            Complex& gammaPerp, Complex& gammaPar) {
+    const Complex eta = material.eta;
+    const Complex q = (g.sin2Inc * kMuZeroEpsZero) / material.m;
     const Complex ct = std::sqrt(1.0 - q);
     const double cI = g.cosInc;
     gammaPerp = (eta * cI - kFreeSpaceImpedance * ct) / (eta * cI + kFreeSpaceImpedance * ct);
     gammaPar = (kFreeSpaceImpedance * cI - eta * ct) / (kFreeSpaceImpedance * cI + eta * ct);
+}
+
+void materialReflectionCoefficients(const ScatterGeometry& g, double permeability,
+                                    double permittivity, double conductivity, Complex& gammaPerp,
+                                    Complex& gammaPar) {
+    reflectionCoefficients(materialConstants(g.omega, permeability, permittivity, conductivity), g,
+                           gammaPerp, gammaPar);
 }
 
 Complex polarizationFactor(const ScatterGeometry& g, Complex gammaPerp, Complex gammaPar) {

@@ -38,6 +38,18 @@ void materialReflectionCoefficients(const ScatterGeometry& g, double permeabilit
                                     double permittivity, double conductivity, Complex& gammaPerp,
                                     Complex& gammaPar);
 
+// The parts of those coefficients that depend on the material and the
+// angular frequency only (m = mu eps (1 - j sigma / (omega eps)), eta =
+// mu / sqrt m), kept once per plate and array; reflectionCoefficients then
+// gives the same values as materialReflectionCoefficients.
+struct MaterialConstants {
+    Complex m, eta;
+};
+MaterialConstants materialConstants(double omega, double permeability, double permittivity,
+                                    double conductivity);
+void reflectionCoefficients(const MaterialConstants& material, const ScatterGeometry& g,
+                            Complex& gammaPerp, Complex& gammaPar);
+
 // Physical-optics polarisation factor of a patch for the geometry g; zero
 // when incAlongNormal < 0. Where sin2Inc < kNearNormalSin2 (the incidence
 // within about 1e-4 rad of the plate normal, where 1 - cosInc^2 has no

@@ -62,6 +62,11 @@ void setupPlateFrame(const Station& st, const Scatterer& plate, PlateFrame& f) {
         const bool used = j < f.arrayCount;
         f.sourceCount[j] = !used ? 0 : f.nearMode ? st.arrays[j].elementCount : 1;
         if (f.sourceCount[j] < 0) f.sourceCount[j] = 0;
+        if (used) {
+            f.material[j] = materialConstants(st.arrays[j].waveNumber * kSpeedOfLightFt,
+                                              plate.permeability, plate.permittivity,
+                                              plate.conductivity);
+        }
     }
 }
 
@@ -128,8 +133,7 @@ bool setupPatchSource(const Station& st, const Scatterer& plate, const PlateFram
     ps.ecGround = -ps.ec * turn;
     ps.esGround = -ps.es * turn;
 
-    materialReflectionCoefficients(g, plate.permeability, plate.permittivity, plate.conductivity,
-                                   ps.gammaPerp, ps.gammaPar);
+    reflectionCoefficients(f.material[j], g, ps.gammaPerp, ps.gammaPar);
 
     ps.ui = g.cosIncElev * g.sinTilt * g.incAlongNormal + g.sinIncElev * g.cosTilt;
     ps.ei = g.cosIncElev * g.incAlongEdge;

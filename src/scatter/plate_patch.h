@@ -38,6 +38,7 @@ struct PlateFrame {
     double first[3] = {};             // centre of patch (row 0, column 0)
     int32_t arrayCount = 1;           // 1, or 2 with a clearance array (captureEffect 1)
     int32_t sourceCount[2] = {};      // sources of each array in the source mode
+    MaterialConstants material[2];    // the plate's material at each array's frequency
 };
 
 // Fills the frame for the plate as given (the moving-plate computation
