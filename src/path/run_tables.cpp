@@ -5,6 +5,7 @@
 #include "input/lines.h"
 #include "input/messages.h"
 #include "interface/test_control.h"
+#include "path/worker_pool.h"
 
 namespace ils {
 
@@ -60,10 +61,14 @@ int storeMultipathMagnitudes(RunData& rd) {
     while (true) {
         const std::span<FieldRecord> block = pass.next(blockPoints());
         if (block.empty()) break;
-        for (FieldRecord& r : block) {
-            for (int s = 0; s < 3; ++s)
-                r.slot[12 + s] = Complex(std::abs(r.slot[6 + 2 * s]), std::abs(r.slot[7 + 2 * s]));
-        }
+        // Each record from its own slots: the threads may share the block.
+        parallelFor(rd.workers, static_cast<int32_t>(block.size()), 64, [&](int32_t begin, int32_t end, int) {
+            for (int32_t i = begin; i < end; ++i) {
+                FieldRecord& r = block[static_cast<size_t>(i)];
+                for (int s = 0; s < 3; ++s)
+                    r.slot[12 + s] = Complex(std::abs(r.slot[6 + 2 * s]), std::abs(r.slot[7 + 2 * s]));
+            }
+        });
         if (pass.commit() != 0) return -1;
     }
     return pass.finish();
