@@ -233,18 +233,17 @@ HWY_INLINE void ReduceHalfPi(D d, V x, V& hi, V& lo, V& quadrant) {
     quadrant = hn::Sub(n, hn::Mul(hn::Set(d, 4.0), hn::Floor(hn::Mul(n, hn::Set(d, 0.25)))));
 }
 
-// sin and cos of r = hi + lo, |r| <= pi/4: Taylor series to r^19 and r^20
-// (truncation below 1e-19 there), lo entering to first order.
+// sin and cos of r = hi + lo, |r| <= pi/4: the minimax polynomials of
+// degree 13 and 14 of the freely distributable libm kernels (error below
+// 2^-58 there), lo entering to first order.
 template <class D, class V>
 HWY_INLINE void SinCosReduced(D d, V hi, V lo, V& s, V& c) {
-    static constexpr double kSin[] = {
-        -0x1.5555555555555p-3, 0x1.1111111111111p-7,  -0x1.a01a01a01a01ap-13,
-        0x1.71de3a556c734p-19, -0x1.ae64567f544e4p-26, 0x1.6124613a86d09p-33,
-        -0x1.ae7f3e733b81fp-41, 0x1.952c77030ad4ap-49, -0x1.2f49b46814157p-57};
-    static constexpr double kCos[] = {
-        0x1.5555555555555p-5,  -0x1.6c16c16c16c17p-10, 0x1.a01a01a01a01ap-16,
-        -0x1.27e4fb7789f5cp-22, 0x1.1eed8eff8d898p-29, -0x1.93974a8c07c9dp-37,
-        0x1.ae7f3e733b81fp-45, -0x1.6827863b97d97p-53, 0x1.e542ba4020225p-62};
+    static constexpr double kSin[] = {-1.66666666666666324348e-01, 8.33333333332248946124e-03,
+                                      -1.98412698298579493134e-04, 2.75573137070700676789e-06,
+                                      -2.50507602534068634195e-08, 1.58969099521155010221e-10};
+    static constexpr double kCos[] = {4.16666666666666019037e-02,  -1.38888888888741095749e-03,
+                                      2.48015872894767294178e-05,  -2.75573143513906633035e-07,
+                                      2.08757232129817482790e-09,  -1.13596475577881948265e-11};
     const V z = hn::Mul(hi, hi);
     const V ps = hn::Mul(hn::Mul(hi, z), Horner(d, z, kSin));
     const V pc = hn::Mul(hn::Mul(z, z), Horner(d, z, kCos));
