@@ -23,6 +23,7 @@
 // A contribution that is not finite adds zero, as the scalar engine's.
 #include "scatter/plate.h"
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -72,6 +73,7 @@ IncidenceConstants incidenceConstants(const ScatterGeometry& g) {
 struct PairConstants {
     double q[3], s[3];  // patch centre, source
     double k, ct, st, ui, eiEdge, halfKdl, halfKdh, groundShift, dl, dh;
+    double sinShift, cosShift;  // of k dh/2 * groundShift
     Complex jAmp, ec, es, ecG, esG, gPerp, gPar;
     double turned;  // 1 within about 1e-4 rad of the normal
     IncidenceConstants plain, plus, minus;
@@ -94,6 +96,8 @@ inline PairConstants pairConstants(const PatchSource& ps) {
     c.groundShift = ps.groundShift;
     c.dl = ps.dl;
     c.dh = ps.dh;
+    c.sinShift = std::sin(ps.halfKdh * ps.groundShift);
+    c.cosShift = std::cos(ps.halfKdh * ps.groundShift);
     c.jAmp = ps.jAmplitude;
     c.ec = ps.ec;
     c.es = ps.es;
@@ -127,6 +131,7 @@ struct IncidenceLanes {
 struct PairLanes {
     DVec qx, qy, qz, sx, sy, sz;
     DVec k, ct, st, ui, eiEdge, halfKdl, halfKdh, groundShift, dl, dh;
+    DVec sinShift, cosShift;
     ComplexLanes jAmp, ec, es, ecG, esG, gPerp, gPar;
     DMask turned;
     bool anyTurned;
@@ -187,6 +192,8 @@ PairLanes PairsToLanes(DoubleTag d, const PairConstants* pairs, size_t count, bo
     p.groundShift = next();
     p.dl = next();
     p.dh = next();
+    p.sinShift = next();
+    p.cosShift = next();
     p.jAmp = nextComplex();
     p.ec = nextComplex();
     p.es = nextComplex();
@@ -312,8 +319,20 @@ PathLanes PatchPath(DoubleTag d, const PairLanes& pr, const ObserverLanes& ob,
     const DVec edge = hn::Mul(pr.halfKdl, hn::Sub(pr.eiEdge, g.coAlong));
     const DVec fE = hn::Mul(hn::Mul(hn::Mul(hn::Set(d, groundSign), Sinc(d, edge)), pr.dl), pr.dh);
     PathLanes out;
-    out.sDirect = Sinc(d, hn::Mul(pr.halfKdh, b));
-    out.sReflected = Sinc(d, hn::Mul(pr.halfKdh, hn::Add(pr.groundShift, b)));
+    // Both height factors from one sine and cosine: sin(x + G) = sin x cos G
+    // + cos x sin G with G = k dh/2 groundShift; lanes within 1/2 of a zero
+    // of the second divisor take its sinc itself.
+    const DVec x1 = hn::Mul(pr.halfKdh, b);
+    const DVec x2 = hn::Mul(pr.halfKdh, hn::Add(pr.groundShift, b));
+    DVec sin1, cos1;
+    SinCos(d, x1, &sin1, &cos1);
+    const DVec one = hn::Set(d, 1.0);
+    const DVec series1 = hn::Sub(one, hn::Div(hn::Mul(x1, x1), hn::Set(d, 6.0)));
+    out.sDirect = hn::IfThenElse(hn::Lt(hn::Abs(x1), hn::Set(d, 0.0001)), series1, hn::Div(sin1, x1));
+    const DVec sin2 = hn::Add(hn::Mul(sin1, pr.cosShift), hn::Mul(cos1, pr.sinShift));
+    out.sReflected = hn::Div(sin2, x2);
+    const DMask near2 = hn::Lt(hn::Abs(x2), hn::Set(d, 0.5));
+    if (HWY_UNLIKELY(!hn::AllFalse(d, near2))) out.sReflected = hn::IfThenElse(near2, Sinc(d, x2), out.sReflected);
     const ComplexLanes p = Polarization(d, pr, ob.along, ob.across, g.so, g.co);
     out.x = DivReal(Mul(Scale(p, fE), g.phase), g.rs);
     return out;
