@@ -201,6 +201,8 @@ WireSegment wireSegment(const Station& st, const Scatterer& wire, const WireArra
     g.sboImage = sbo[1] * along;
     g.current = wireCurrentFactor(f.k, f.radius, in.sin2Beta);
     g.imageShift = 2.0 * f.source[2] * f.cosPsi / in.rho;
+    g.sinShift = std::sin(f.h * g.imageShift);
+    g.cosShift = std::cos(f.h * g.imageShift);
     return g;
 }
 

@@ -65,6 +65,7 @@ struct WireSegment {
     Complex csbDirect, csbImage, sboDirect, sboImage;  // incident fields, -sigma_i sin(psi) s_i E
     Complex current;               // B = j / (pi sin^2 b H0(1)(k a sin b))
     double imageShift = 0;         // 2 Oz cos(psi) / rho_i
+    double sinShift = 0, cosShift = 1;  // of h * imageShift, h = k * segment length / 2
 };
 WireSegment wireSegment(const Station& st, const Scatterer& wire, const WireArrayFrame& f,
                         double segments, int32_t s);

@@ -14,7 +14,6 @@
 //   a contribution that is not finite is left out.
 #include "scatter/wire.h"
 
-#include <cmath>
 #include <cstddef>
 
 #undef HWY_TARGET_INCLUDE
@@ -83,8 +82,7 @@ void AddWireSegmentsLanes(const Station& st, const WireArrayFrame& f, const Wire
             SinCos(d, x1, &sin1, &cos1);
             const DVec series1 = hn::Sub(one, hn::Div(hn::Mul(x1, x1), hn::Set(d, 6.0)));
             const DVec sinc1 = hn::IfThenElse(hn::Lt(hn::Abs(x1), hn::Set(d, 0.0001)), series1, hn::Div(sin1, x1));
-            const double shift = f.h * g.imageShift;
-            const DVec sin2 = hn::Add(hn::Mul(sin1, hn::Set(d, std::cos(shift))), hn::Mul(cos1, hn::Set(d, std::sin(shift))));
+            const DVec sin2 = hn::Add(hn::Mul(sin1, hn::Set(d, g.cosShift)), hn::Mul(cos1, hn::Set(d, g.sinShift)));
             DVec sinc2 = hn::Div(sin2, x2);
             const DMask near2 = hn::Lt(hn::Abs(x2), hn::Set(d, 0.5));
             if (HWY_UNLIKELY(!hn::AllFalse(d, near2))) sinc2 = hn::IfThenElse(near2, Sinc(d, x2), sinc2);
