@@ -269,6 +269,8 @@ void addMovingPlate(const Station& st, const Scatterer& plate, double centreX, d
     std::vector<PatchSource> pairs;
     std::vector<PatchObserver> observers;
     std::vector<PatchContribution> contributions(kChunk);
+    std::vector<PatchSource> sources(kMaxArrayElements);
+    bool facing[kMaxArrayElements] = {};
     pairs.reserve(kChunk);
     observers.reserve(kChunk);
     for (size_t i = 0; i < block.points.size(); ++i) {
@@ -300,13 +302,13 @@ void addMovingPlate(const Station& st, const Scatterer& plate, double centreX, d
                 if (!observerLit(moved, ob)) continue;  // back side: skipped, not counted
                 for (int j = 0; j < frame.arrayCount; ++j) {
                     counts.total += frame.sourceCount[j];
+                    setupPatchSources(st, moved, frame, j, centre, sources.data(), facing);
                     for (int s = 0; s < frame.sourceCount[j]; ++s) {
-                        PatchSource ps;
-                        if (!setupPatchSource(st, moved, frame, j, s, centre, ps)) {
+                        if (!facing[s]) {
                             ++counts.notFacing;
                             continue;
                         }
-                        pairs.push_back(ps);
+                        pairs.push_back(sources[static_cast<size_t>(s)]);
                         observers.push_back(ob);
                         if (pairs.size() == kChunk) flush();
                     }

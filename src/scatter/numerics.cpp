@@ -7,8 +7,6 @@
 namespace ils {
 namespace {
 
-constexpr double kMuZeroEpsZero = 1.11265005604833e-17;  // s^2/m^2
-constexpr double kFreeSpaceImpedance = 376.730313461;    // ohms
 constexpr double kFilterTime = 0.06666666666666667;      // receiver averaging, seconds
 
 // The physical-optics factor as written for an incidence away from the

@@ -8,6 +8,9 @@
 
 namespace ils {
 
+inline constexpr double kMuZeroEpsZero = 1.11265005604833e-17;  // s^2/m^2
+inline constexpr double kFreeSpaceImpedance = 376.730313461;    // ohms
+
 // Direction cosines of one (patch, source, observation point) evaluation.
 // A working record: each computation keeps its own, local to the call.
 struct ScatterGeometry {

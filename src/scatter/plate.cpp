@@ -53,17 +53,20 @@ int computePlate(RunData& rd, const Scatterer& plate, int plateSerial) {
         return status;
     };
 
+    std::vector<PatchSource> patchSources(kMaxArrayElements);
+    bool facing[kMaxArrayElements] = {};
     double rowStart[3] = {frame.first[0], frame.first[1], frame.first[2]};
     for (int32_t p = 0; p < frame.nr; ++p, addStep(rowStart, frame.rstep)) {
         double centre[3] = {rowStart[0], rowStart[1], rowStart[2]};
         for (int32_t q = 0; q < frame.nc; ++q, addStep(centre, frame.cstep)) {
             for (int j = 0; j < frame.arrayCount; ++j) {
+                setupPatchSources(st, plate, frame, j, centre, patchSources.data(), facing);
                 for (int s = 0; s < frame.sourceCount[j]; ++s) {
-                    PatchSource ps;
-                    if (!setupPatchSource(st, plate, frame, j, s, centre, ps)) {
+                    if (!facing[static_cast<size_t>(s)]) {
                         ++notFacing;
                         continue;
                     }
+                    PatchSource& ps = patchSources[static_cast<size_t>(s)];
                     ps.patch = p * frame.nc + q;
                     pairs.push_back(ps);
                     if (pairs.size() == kPairsPerPass && addPairs() != 0) return -1;

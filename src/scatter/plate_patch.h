@@ -87,6 +87,13 @@ struct PatchSource {
 bool setupPatchSource(const Station& st, const Scatterer& plate, const PlateFrame& frame, int j,
                       int s, const double centre[3], PatchSource& ps);
 
+// Every source of array j for the patch centred at Q, on vectors of sources:
+// out[s] and facing[s] (false where setupPatchSource would refuse the pair)
+// for s < frame.sourceCount[j]. The plates set up their pairs here; values
+// agree with setupPatchSource's to rounding.
+void setupPatchSources(const Station& st, const Scatterer& plate, const PlateFrame& frame, int j,
+                       const double centre[3], PatchSource* out, bool* facing);
+
 // Observation values that depend only on (patch, point).
 struct PatchObserver {
     double w[3] = {};                 // O - Q

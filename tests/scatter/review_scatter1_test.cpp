@@ -90,9 +90,12 @@ TEST(ReviewPlatePatches, PlateSumsOverRunningSumCentresInLoopOrder) {
     for (const auto& ca : centres) {
         const double centre[3] = {ca[0], ca[1], ca[2]};
         for (int j = 0; j < f.arrayCount; ++j) {
+            std::vector<PatchSource> sources(kMaxArrayElements);
+            bool facing[kMaxArrayElements] = {};
+            setupPatchSources(rd, plate, f, j, centre, sources.data(), facing);
             for (int s = 0; s < f.sourceCount[j]; ++s) {
-                PatchSource ps;
-                if (!setupPatchSource(rd, plate, f, j, s, centre, ps)) continue;
+                if (!facing[s]) continue;
+                const PatchSource& ps = sources[static_cast<size_t>(s)];
                 for (size_t i = 0; i < points.size(); ++i) {
                     PatchObserver ob;
                     observePatch(f, centre, points[i], ob);
