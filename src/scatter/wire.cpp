@@ -203,6 +203,8 @@ WireSegment wireSegment(const Station& st, const Scatterer& wire, const WireArra
     g.imageShift = 2.0 * f.source[2] * f.cosPsi / in.rho;
     g.sinShift = std::sin(f.h * g.imageShift);
     g.cosShift = std::cos(f.h * g.imageShift);
+    g.lead[0] = -f.delta * unitPhasor(f.k * g.d1);
+    g.lead[1] = -f.delta * unitPhasor(f.k * g.d2);
     return g;
 }
 

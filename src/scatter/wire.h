@@ -66,6 +66,7 @@ struct WireSegment {
     Complex current;               // B = j / (pi sin^2 b H0(1)(k a sin b))
     double imageShift = 0;         // 2 Oz cos(psi) / rho_i
     double sinShift = 0, cosShift = 1;  // of h * imageShift, h = k * segment length / 2
+    Complex lead[2];               // -delta exp(j k d1), -delta exp(j k d2): the end waves' factors
 };
 WireSegment wireSegment(const Station& st, const Scatterer& wire, const WireArrayFrame& f,
                         double segments, int32_t s);

@@ -93,10 +93,8 @@ void AddWireSegmentsLanes(const Station& st, const WireArrayFrame& f, const Wire
             ComplexLanes sumS = Mul(current, Add(ScaleConst(d, s1, g.sboDirect), ScaleConst(d, s2, g.sboImage)));
             if (!f.longWire) {
                 // -D e^{j k d} of each end: the segment's own constants.
-                const Complex lead1 = -f.delta * unitPhasor(f.k * g.d1);
-                const Complex lead2 = -f.delta * unitPhasor(f.k * g.d2);
-                const ComplexLanes end1 = ScaleConst(d, Sinc(d, hn::Mul(h, hn::Sub(one, muS))), lead1);
-                const ComplexLanes end2 = ScaleConst(d, Sinc(d, hn::Mul(h, hn::Add(one, muS))), lead2);
+                const ComplexLanes end1 = ScaleConst(d, Sinc(d, hn::Mul(h, hn::Sub(one, muS))), g.lead[0]);
+                const ComplexLanes end2 = ScaleConst(d, Sinc(d, hn::Mul(h, hn::Add(one, muS))), g.lead[1]);
                 sumC = Add(sumC, Add(MulConst(d, f.endCsb[0], end1), MulConst(d, f.endCsb[1], end2)));
                 sumS = Add(sumS, Add(MulConst(d, f.endSbo[0], end1), MulConst(d, f.endSbo[1], end2)));
             }
