@@ -102,8 +102,8 @@ void expectRandomWires(bool longWire, uint64_t seed) {
         terms += static_cast<int64_t>(w.frames.size() * w.segments[0].size() * points.size());
         twoFrequency += rd.system.captureEffect;
     }
-    std::printf("[ KernelLanes ] %s wires: %lld terms, worst slot error %.3g of the largest slot\n",
-                longWire ? "long" : "short", static_cast<long long>(terms), worst);
+    std::printf("[ KernelLanes ] %s wires: %.0f terms, worst slot error %.3g of the largest slot\n",
+                longWire ? "long" : "short", static_cast<double>(terms), worst);
     EXPECT_GT(terms, longWire ? 50000 : 5000);
     EXPECT_GE(twoFrequency, 10);
 }
