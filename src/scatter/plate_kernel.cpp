@@ -356,7 +356,11 @@ ContributionLanes EvaluatePair(DoubleTag d, const PairLanes& pr, const ObserverL
     c.csb = Mul(pr.jAmp, Add(Mul(pr.ec, td), Mul(pr.ecG, tr)));
     c.sbo = Mul(pr.jAmp, Add(Mul(pr.es, td), Mul(pr.esG, tr)));
     c.f = DopplerFromRates(d, g.ws, RateFrom(d, pr.sx, pr.sy, pr.sz, o, vx, vy, vz, pr.k));
-    const DMask finite = hn::And(hn::And(FiniteComplex(c.csb), FiniteComplex(c.sbo)), FiniteDoppler(c.f));
+    // An observer on the patch centre (R at most 1e-10 ft, the floor of
+    // rho_s) has no defined term: left out, as a term that is not finite.
+    const DMask defined = hn::Gt(g.direct.rs, hn::Set(d, 1e-10));
+    const DMask finite = hn::And(
+        hn::And(hn::And(FiniteComplex(c.csb), FiniteComplex(c.sbo)), FiniteDoppler(c.f)), defined);
     const DVec zero = hn::Zero(d);
     auto keep = [&](DVec v) { return hn::IfThenElse(finite, v, zero); };
     c.csb = {keep(c.csb.re), keep(c.csb.im)};

@@ -196,8 +196,10 @@ void evaluatePatchPoint(const PatchSource& ps, const PatchObserver& ob, const Ob
 
     // A term that is undefined for this geometry (a source or an observer on
     // the patch, a material without a defined impedance) adds nothing.
+    // An observer on the patch centre: the direct path is the floor of rho_s.
+    const bool onCentre = std::sqrt(ob.rhoS * ob.rhoS + ob.w[2] * ob.w[2]) <= 1e-10;
     const DopplerFactors& d = out.doppler;
-    if (!finite(out.csb) || !finite(out.sbo) || !std::isfinite(d.f0) || !std::isfinite(d.f60) ||
+    if (onCentre || !finite(out.csb) || !finite(out.sbo) || !std::isfinite(d.f0) || !std::isfinite(d.f60) ||
         !std::isfinite(d.f90) || !std::isfinite(d.f150)) {
         out.csb = out.sbo = Complex(0.0, 0.0);
         out.doppler = DopplerFactors{};

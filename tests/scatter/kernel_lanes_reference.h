@@ -2,7 +2,7 @@
 // state (plate_kernel.cpp, wire_kernel.cpp, simd/field_lanes-inl.h,
 // numerics.h, direct_field.h), written with std:: mathematics only, for the
 // kernel lane tests. The per-pair and per-segment inputs come from the set-up
-// functions (setupPlateFrame, setupPatchSource, wireArrayFrame, wireSegment);
+// functions (setupPlateFrame, setupPatchSources, wireArrayFrame, wireSegment);
 // everything that a kernel computes per point is written out here again.
 #pragma once
 
@@ -176,6 +176,9 @@ inline bool pairAtPoint(const PatchSource& ps, double sinAz, double cosAz, bool 
     out.sbo = ps.jAmplitude * (ps.es * td + ps.esGround * tr);
     out.f = dopplerOf(ps.source, ps.centre, o, v, g.k);
     if (!finite(out.csb) || !finite(out.sbo) || !finite(out.f)) out = PairValue{};
+    // An observer on the patch centre (direct path of at most 1e-10 ft) is
+    // left out like an undefined term.
+    if (std::sqrt(rhoS * rhoS + w[2] * w[2]) <= 1e-10) out = PairValue{};
     return true;
 }
 
@@ -199,9 +202,14 @@ inline PlateSetup setUpPlate(const Station& st, const Scatterer& plate) {
         for (int32_t q = 0; q < f.nc; ++q) {
             int32_t looked = 0, back = 0;
             for (int j = 0; j < f.arrayCount; ++j) {
+                // The engine's own set-up of the patch's sources (vectors of
+                // sources), so that the kernels see the pairs a run gives them.
+                std::vector<PatchSource> sources(kMaxArrayElements);
+                bool facingOf[kMaxArrayElements] = {};
+                setupPatchSources(st, plate, f, j, c, sources.data(), facingOf);
                 for (int src = 0; src < f.sourceCount[j]; ++src) {
-                    PatchSource ps;
-                    const bool facing = setupPatchSource(st, plate, f, j, src, c, ps);
+                    PatchSource ps = sources[static_cast<size_t>(src)];
+                    const bool facing = facingOf[src];
                     // Facing written out: Q - S has a positive part along the normal.
                     const double dx = c[0] - ps.source[0], dy = c[1] - ps.source[1];
                     const double rho = std::max(1e-10, std::sqrt(dx * dx + dy * dy));
