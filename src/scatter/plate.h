@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <span>
+#include <vector>
 
 #include "interface/run_data.h"
 #include "scatter/plate_patch.h"
@@ -24,5 +25,13 @@ int computePlate(RunData& rd, const Scatterer& plate, int plateSerial);
 void addPlatePairs(const Station& st, const Scatterer& plate, const PlateFrame& frame,
                    std::span<const PatchSource> pairs, std::span<const ObservationPoint> points,
                    std::span<FieldRecord> records, int64_t& lit);
+
+// The same with the pairs already in the kernel's form (preparePlatePairs),
+// as a field pass hands them to every range of points.
+void preparePlatePairs(std::span<const PatchSource> pairs, std::vector<PairConstants>& constants);
+void addPlatePairs(const Station& st, const Scatterer& plate, const PlateFrame& frame,
+                   std::span<const PatchSource> pairs, std::span<const PairConstants> constants,
+                   std::span<const ObservationPoint> points, std::span<FieldRecord> records,
+                   int64_t& lit);
 
 }  // namespace ils

@@ -44,14 +44,6 @@
 namespace ils {
 namespace {
 
-// The incidence values of a pair that the polarisation factor reads, with
-// its three observer-independent products.
-struct IncidenceConstants {
-    double ni, ei, si, ci, cI;
-    double kA, kB, e1;  // -ct ei cI / s2, -ct ei / s2, (si ct ni + ci st) / s2
-    double behind;      // 1 where ni < 0: the factor is zero
-};
-
 IncidenceConstants incidenceConstants(const ScatterGeometry& g) {
     IncidenceConstants c;
     c.ni = g.incAlongNormal;
@@ -69,17 +61,7 @@ IncidenceConstants incidenceConstants(const ScatterGeometry& g) {
 
 }  // namespace
 
-// Every value of a (patch, source) pair that the lanes read, as doubles.
-struct PairConstants {
-    double q[3], s[3];  // patch centre, source
-    double k, ct, st, ui, eiEdge, halfKdl, halfKdh, groundShift, dl, dh;
-    double sinShift, cosShift;  // of k dh/2 * groundShift
-    Complex jAmp, ec, es, ecG, esG, gPerp, gPar;
-    double turned;  // 1 within about 1e-4 rad of the normal
-    IncidenceConstants plain, plus, minus;
-};
-
-inline PairConstants pairConstants(const PatchSource& ps) {
+PairConstants pairConstants(const PatchSource& ps) {
     PairConstants c{};
     const ScatterGeometry& g = ps.geometry;
     for (int i = 0; i < 3; ++i) {
@@ -372,15 +354,12 @@ ContributionLanes EvaluatePair(DoubleTag d, const PairLanes& pr, const ObserverL
 }  // namespace
 
 void AddPlatePairsLanes(const Station& st, const Scatterer& plate, const PlateFrame& frame,
-                        const PatchSource* pairs, size_t pairCount, const ObservationPoint* points,
-                        FieldRecord* records, size_t n, int64_t* lit) {
+                        const PatchSource* pairs, const PairConstants* constants, size_t pairCount,
+                        const ObservationPoint* points, FieldRecord* records, size_t n, int64_t* lit) {
     const DoubleTag d;
     const size_t lanes = hn::Lanes(d);
     const bool bothSides = plate.bothSidesFlag != 0;
     const double captureWeight = st.system.captureWeight;
-    std::vector<PairConstants> constants(pairCount);
-    for (size_t p = 0; p < pairCount; ++p) constants[p] = pairConstants(pairs[p]);
-
     for (size_t i = 0; i < n; i += lanes) {
         const size_t count = n - i < lanes ? n - i : lanes;
         const PointLanes o = LoadPoints(d, points + i, count);
@@ -468,10 +447,25 @@ HWY_EXPORT(AddPlatePairsLanes);
 HWY_EXPORT(EvaluatePatchPairsLanes);
 
 void addPlatePairs(const Station& st, const Scatterer& plate, const PlateFrame& frame,
+                   std::span<const PatchSource> pairs, std::span<const PairConstants> constants,
+                   std::span<const ObservationPoint> points, std::span<FieldRecord> records,
+                   int64_t& lit) {
+    HWY_DYNAMIC_DISPATCH(AddPlatePairsLanes)(st, plate, frame, pairs.data(), constants.data(),
+                                             pairs.size(), points.data(), records.data(),
+                                             points.size(), &lit);
+}
+
+void addPlatePairs(const Station& st, const Scatterer& plate, const PlateFrame& frame,
                    std::span<const PatchSource> pairs, std::span<const ObservationPoint> points,
                    std::span<FieldRecord> records, int64_t& lit) {
-    HWY_DYNAMIC_DISPATCH(AddPlatePairsLanes)(st, plate, frame, pairs.data(), pairs.size(),
-                                             points.data(), records.data(), points.size(), &lit);
+    std::vector<PairConstants> constants;
+    preparePlatePairs(pairs, constants);
+    addPlatePairs(st, plate, frame, pairs, constants, points, records, lit);
+}
+
+void preparePlatePairs(std::span<const PatchSource> pairs, std::vector<PairConstants>& constants) {
+    constants.resize(pairs.size());
+    for (size_t p = 0; p < pairs.size(); ++p) constants[p] = pairConstants(pairs[p]);
 }
 
 void evaluatePatchPairs(std::span<const PatchSource> pairs, std::span<const PatchObserver> observers,

@@ -121,6 +121,27 @@ struct PatchContribution {
 void evaluatePatchPoint(const PatchSource& ps, const PatchObserver& ob, const ObservationPoint& o,
                         const double velocity[3], PatchContribution& out);
 
+// The incidence values of a pair that the polarisation factor reads, with
+// its three observer-independent products.
+struct IncidenceConstants {
+    double ni, ei, si, ci, cI;
+    double kA, kB, e1;  // -ct ei cI / s2, -ct ei / s2, (si ct ni + ci st) / s2
+    double behind;      // 1 where ni < 0: the factor is zero
+};
+
+// Every value of a (patch, source) pair that the lanes read, as doubles.
+struct PairConstants {
+    double q[3], s[3];  // patch centre, source
+    double k, ct, st, ui, eiEdge, halfKdl, halfKdh, groundShift, dl, dh;
+    double sinShift, cosShift;  // of k dh/2 * groundShift
+    Complex jAmp, ec, es, ecG, esG, gPerp, gPar;
+    double turned;  // 1 within about 1e-4 rad of the normal
+    IncidenceConstants plain, plus, minus;
+};
+
+// A pair in that form (once per field pass for the fixed plate).
+PairConstants pairConstants(const PatchSource& ps);
+
 // evaluatePatchPoint for n pairs at one point, pair i with the observer
 // values observers[i] (its patch's), on vectors of pairs: out[i] gets the
 // bits that the fixed plate's kernel computes for the same pair and point.
