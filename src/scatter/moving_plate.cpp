@@ -293,6 +293,10 @@ void addMovingPlate(const Station& st, const Scatterer& plate, double centreX, d
         };
         PlateFrame frame;
         setupPlateFrame(st, moved, frame);
+        if (frame.nearMode) {
+            addMovingPlatePoint(st, moved, frame, o, relative, record, counts.total, counts.notFacing);
+            continue;
+        }
         double rowStart[3] = {frame.first[0], frame.first[1], frame.first[2]};
         for (int32_t p = 0; p < frame.nr; ++p, addStep(rowStart, frame.rstep)) {
             double centre[3] = {rowStart[0], rowStart[1], rowStart[2]};

@@ -149,4 +149,13 @@ void evaluatePatchPairs(std::span<const PatchSource> pairs, std::span<const Patc
                         const ObservationPoint& point, const double velocity[3],
                         PatchContribution* out);
 
+// A moving plate's whole sum at one point in near mode (one element per
+// source): the pairs of each patch and array set up and evaluated on vectors
+// of sources, each facing pair added to the record in the loops' order.
+// total counts the (patch, source) pairs of lit patches, notFacing those
+// whose source lies behind the plate.
+void addMovingPlatePoint(const Station& st, const Scatterer& plate, const PlateFrame& frame,
+                         const ObservationPoint& point, const double velocity[3], FieldRecord& record,
+                         int64_t& total, int64_t& notFacing);
+
 }  // namespace ils
