@@ -139,8 +139,10 @@ struct PairConstants {
     IncidenceConstants plain, plus, minus;
 };
 
-// A pair in that form (once per field pass for the fixed plate).
+// A pair in that form (once per field pass for the fixed plate), and an
+// incidence's part of it.
 PairConstants pairConstants(const PatchSource& ps);
+IncidenceConstants incidenceConstants(const ScatterGeometry& g);
 
 // evaluatePatchPoint for n pairs at one point, pair i with the observer
 // values observers[i] (its patch's), on vectors of pairs: out[i] gets the

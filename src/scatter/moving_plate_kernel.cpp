@@ -1,0 +1,237 @@
+// The moving plate's evaluation on vectors, compiled once per instruction
+// set and chosen at run time: its pairs change with every point, so a lane
+// holds one (patch, source) pair and the point is broadcast. The equations
+// are the fixed plate's (src/scatter/plate_kernel.cpp), through the same
+// lane-wise functions (scatter/patch_lanes-inl.h), so a plate at rest gives
+// both the same bits.
+#include "scatter/plate_patch.h"
+
+#include <cstddef>
+#include <cstdint>
+
+#undef HWY_TARGET_INCLUDE
+#define HWY_TARGET_INCLUDE "scatter/moving_plate_kernel.cpp"
+#include "hwy/foreach_target.h"  // IWYU pragma: keep
+
+#include "hwy/highway.h"
+#include "path/direct_field.h"
+#include "scatter/numerics.h"
+#include "scatter/patch_lanes-inl.h"
+#include "scatter/patch_setup-inl.h"
+#include "simd/field_lanes-inl.h"
+#include "simd/vector_math-inl.h"
+
+HWY_BEFORE_NAMESPACE();
+namespace ils {
+namespace HWY_NAMESPACE {
+
+void EvaluatePatchPairsLanes(const PatchSource* pairs, const PatchObserver* observers, size_t n,
+                             const ObservationPoint* point, const double* velocity,
+                             PatchContribution* out) {
+    const DoubleTag d;
+    const size_t lanes = hn::Lanes(d);
+    const PointLanes o = LoadPoints(d, point, 1);
+    const DVec vx = hn::Set(d, velocity[0]), vy = hn::Set(d, velocity[1]), vz = hn::Set(d, velocity[2]);
+    PairConstants constants[kMaxDoubleLanes];
+    HWY_ALIGN double w[4][kMaxDoubleLanes];
+    HWY_ALIGN double r[8][kMaxDoubleLanes];
+    for (size_t i = 0; i < n; i += lanes) {
+        const size_t count = n - i < lanes ? n - i : lanes;
+        for (size_t l = 0; l < lanes; ++l) {
+            const size_t m = i + (l < count ? l : count - 1);
+            constants[l] = pairConstants(pairs[m]);
+            const PatchObserver& ob = observers[m];
+            w[0][l] = ob.w[2];
+            w[1][l] = ob.rhoS;
+            w[2][l] = ob.obsAcrossFront;
+            w[3][l] = ob.obsAlongEdge;
+        }
+        const PairLanes pr = PairsToLanes(d, constants, count, false);
+        const ObserverLanes ob{hn::Load(d, w[0]), hn::Load(d, w[1]), hn::Load(d, w[2]), hn::Load(d, w[3])};
+        const ContributionLanes c = EvaluatePair(d, pr, ob, PatchGeometry(d, pr, ob, o, vx, vy, vz), o, vx, vy, vz);
+        const DVec values[8] = {c.csb.re, c.csb.im, c.sbo.re, c.sbo.im,
+                                c.f.f90,  c.f.f150, c.f.f0,   c.f.f60};
+        for (int v = 0; v < 8; ++v) hn::Store(values[v], d, r[v]);
+        for (size_t l = 0; l < count; ++l) {
+            PatchContribution& p = out[i + l];
+            p.csb = Complex(r[0][l], r[1][l]);
+            p.sbo = Complex(r[2][l], r[3][l]);
+            p.doppler.f90 = r[4][l];
+            p.doppler.f150 = r[5][l];
+            p.doppler.f0 = r[6][l];
+            p.doppler.f60 = r[7][l];
+        }
+    }
+}
+
+// A moving plate's sum at one point, its pairs set up and evaluated on
+// vectors of sources (near mode): every patch (running-sum centres), array
+// and source in the loops' order; each facing pair's contribution added to
+// the record in that order.
+void AddMovingPointLanes(const Station& st, const Scatterer& plate, const PlateFrame& f,
+                         const ObservationPoint* point, const double* velocity, FieldRecord* record,
+                         int64_t* total, int64_t* notFacing) {
+    const DoubleTag d;
+    const size_t lanes = hn::Lanes(d);
+    const PointLanes o = LoadPoints(d, point, 1);
+    const DVec vx = hn::Set(d, velocity[0]), vy = hn::Set(d, velocity[1]), vz = hn::Set(d, velocity[2]);
+    HWY_ALIGN double r[9][kMaxDoubleLanes];
+    double rowStart[3] = {f.first[0], f.first[1], f.first[2]};
+    for (int32_t p = 0; p < f.nr; ++p, addStep(rowStart, f.rstep)) {
+        double centre[3] = {rowStart[0], rowStart[1], rowStart[2]};
+        for (int32_t q = 0; q < f.nc; ++q, addStep(centre, f.cstep)) {
+            PatchObserver observer;
+            observePatch(f, centre, *point, observer);
+            if (!observerLit(plate, observer)) continue;  // back side: skipped, not counted
+            const DVec qx = hn::Set(d, centre[0]), qy = hn::Set(d, centre[1]), qz = hn::Set(d, centre[2]);
+            const ObserverLanes ob = ObservePatch(d, f, o, qx, qy, qz);
+            for (int j = 0; j < f.arrayCount; ++j) {
+                const AntennaArray& a = st.arrays[j];
+                const size_t count = static_cast<size_t>(f.sourceCount[j]);
+                *total += f.sourceCount[j];
+                const double sign = plate.contributionCode == 1 ? -1.0 : 1.0;
+                const Complex jAmplitude(0.0, sign / (2.0 * a.wavelength));
+                PairLanes pr;
+                pr.qx = qx;
+                pr.qy = qy;
+                pr.qz = qz;
+                pr.k = hn::Set(d, a.waveNumber);
+                pr.ct = hn::Set(d, f.cosTilt);
+                pr.st = hn::Set(d, f.sinTilt);
+                pr.halfKdl = hn::Set(d, a.waveNumber * f.dl / 2.0);
+                pr.halfKdh = hn::Set(d, a.waveNumber * f.dh / 2.0);
+                pr.dl = hn::Set(d, f.dl);
+                pr.dh = hn::Set(d, f.dh);
+                pr.jAmp = SetComplex(d, jAmplitude);
+                PatchGeometryLanes geometry{};
+                bool haveGeometry = false;
+                for (size_t first = 0; first < count; first += lanes) {
+                    const size_t n = count - first < lanes ? count - first : lanes;
+                    const SourceLanes v = SetupSourceLanes(d, st, f, j, centre, first, n);
+                    const DMask facing = hn::And(hn::Gt(v.ni, hn::Zero(d)), hn::FirstN(d, n));
+                    *notFacing += static_cast<int64_t>(n - hn::CountTrue(d, facing));
+                    if (hn::AllFalse(d, facing)) continue;
+                    pr.sx = v.ex;
+                    pr.sy = v.ey;
+                    pr.sz = v.ez;
+                    pr.ui = v.ui;
+                    pr.eiEdge = v.edge;
+                    pr.groundShift = v.groundShift;
+                    SinCos(d, hn::Mul(pr.halfKdh, pr.groundShift), &pr.sinShift, &pr.cosShift);
+                    pr.ec = v.ec;
+                    pr.es = v.es;
+                    pr.ecG = v.ecG;
+                    pr.esG = v.esG;
+                    pr.gPerp = v.gPerp;
+                    pr.gPar = v.gPar;
+                    // The incidence's constants as pairConstants forms them.
+                    auto incidence = [&](DVec ni, DVec ei, DVec si, DVec ci, DVec cI, DVec s2) {
+                        IncidenceLanes in;
+                        in.ni = ni;
+                        in.ei = ei;
+                        in.si = si;
+                        in.ci = ci;
+                        in.cI = cI;
+                        in.kA = hn::Div(hn::Mul(hn::Mul(hn::Neg(pr.ct), ei), cI), s2);
+                        in.kB = hn::Div(hn::Mul(hn::Neg(pr.ct), ei), s2);
+                        in.e1 = hn::Div(hn::Add(hn::Mul(hn::Mul(si, pr.ct), ni), hn::Mul(ci, pr.st)), s2);
+                        in.behind = hn::Lt(ni, hn::Zero(d));
+                        return in;
+                    };
+                    pr.plain = incidence(v.ni, v.ei, v.si, v.ci, v.cosInc, v.sin2Inc);
+                    pr.turned = hn::Lt(v.sin2Inc, hn::Set(d, kNearNormalSin2));
+                    pr.anyTurned = !hn::AllFalse(d, pr.turned);
+                    pr.plus = pr.minus = pr.plain;
+                    if (HWY_UNLIKELY(pr.anyTurned)) {
+                        // Near the normal: the turned incidences lane by lane.
+                        HWY_ALIGN double g6[6][kMaxDoubleLanes];
+                        const DVec gv[6] = {v.ni, v.ei, v.si, v.ci, v.cosInc, v.sin2Inc};
+                        for (int m = 0; m < 6; ++m) hn::Store(gv[m], d, g6[m]);
+                        HWY_ALIGN double tp[9][kMaxDoubleLanes], tm[9][kMaxDoubleLanes];
+                        for (size_t l = 0; l < lanes; ++l) {
+                            ScatterGeometry g;
+                            g.cosTilt = f.cosTilt;
+                            g.sinTilt = f.sinTilt;
+                            g.incAlongNormal = g6[0][l];
+                            g.incAlongEdge = g6[1][l];
+                            g.sinIncElev = g6[2][l];
+                            g.cosIncElev = g6[3][l];
+                            g.cosInc = g6[4][l];
+                            g.sin2Inc = g6[5][l];
+                            g.k = a.waveNumber;
+                            g.omega = a.waveNumber * kSpeedOfLightFt;
+                            const bool turned = g.sin2Inc < kNearNormalSin2;
+                            const IncidenceConstants plus =
+                                turned ? incidenceConstants(turnedIncidenceGeometry(g, kNearNormalTurn)) : IncidenceConstants{};
+                            const IncidenceConstants minus =
+                                turned ? incidenceConstants(turnedIncidenceGeometry(g, -kNearNormalTurn)) : IncidenceConstants{};
+                            const double pv[9] = {plus.ni, plus.ei, plus.si, plus.ci, plus.cI, plus.kA, plus.kB, plus.e1, plus.behind};
+                            const double mv[9] = {minus.ni, minus.ei, minus.si, minus.ci, minus.cI, minus.kA, minus.kB, minus.e1, minus.behind};
+                            for (int m = 0; m < 9; ++m) {
+                                tp[m][l] = pv[m];
+                                tm[m][l] = mv[m];
+                            }
+                        }
+                        auto load = [&](double (*t)[kMaxDoubleLanes]) {
+                            IncidenceLanes in;
+                            in.ni = hn::Load(d, t[0]);
+                            in.ei = hn::Load(d, t[1]);
+                            in.si = hn::Load(d, t[2]);
+                            in.ci = hn::Load(d, t[3]);
+                            in.cI = hn::Load(d, t[4]);
+                            in.kA = hn::Load(d, t[5]);
+                            in.kB = hn::Load(d, t[6]);
+                            in.e1 = hn::Load(d, t[7]);
+                            in.behind = hn::Ne(hn::Load(d, t[8]), hn::Zero(d));
+                            return in;
+                        };
+                        pr.plus = load(tp);
+                        pr.minus = load(tm);
+                    }
+                    if (!haveGeometry) {
+                        geometry = PatchGeometry(d, pr, ob, o, vx, vy, vz);
+                        haveGeometry = true;
+                    }
+                    const ContributionLanes c = EvaluatePair(d, pr, ob, geometry, o, vx, vy, vz);
+                    const DVec values[9] = {c.csb.re, c.csb.im, c.sbo.re, c.sbo.im, c.f.f90,
+                                            c.f.f150, c.f.f0,   c.f.f60,  hn::IfThenElse(facing, hn::Set(d, 1.0), hn::Zero(d))};
+                    for (int m = 0; m < 9; ++m) hn::Store(values[m], d, r[m]);
+                    for (size_t l = 0; l < n; ++l) {
+                        if (r[8][l] == 0.0) continue;
+                        accumulateField(st, j, Complex(r[0][l], r[1][l]), Complex(r[2][l], r[3][l]), r[4][l],
+                                        r[5][l], r[7][l], r[6][l], *record);
+                    }
+                }
+            }
+        }
+    }
+}
+
+
+}  // namespace HWY_NAMESPACE
+}  // namespace ils
+HWY_AFTER_NAMESPACE();
+
+#if HWY_ONCE
+namespace ils {
+
+HWY_EXPORT(EvaluatePatchPairsLanes);
+HWY_EXPORT(AddMovingPointLanes);
+
+void addMovingPlatePoint(const Station& st, const Scatterer& plate, const PlateFrame& frame,
+                         const ObservationPoint& point, const double velocity[3], FieldRecord& record,
+                         int64_t& total, int64_t& notFacing) {
+    HWY_DYNAMIC_DISPATCH(AddMovingPointLanes)(st, plate, frame, &point, velocity, &record, &total,
+                                              &notFacing);
+}
+
+void evaluatePatchPairs(std::span<const PatchSource> pairs, std::span<const PatchObserver> observers,
+                        const ObservationPoint& point, const double velocity[3],
+                        PatchContribution* out) {
+    if (pairs.empty()) return;
+    HWY_DYNAMIC_DISPATCH(EvaluatePatchPairsLanes)(pairs.data(), observers.data(), pairs.size(),
+                                                  &point, velocity, out);
+}
+
+}  // namespace ils
+#endif

@@ -1,0 +1,273 @@
+// The lane-wise evaluation of (patch, source) pairs that the fixed and the
+// moving plate share, for one Highway target (include after
+// simd/field_lanes-inl.h). Equations in src/scatter/plate_kernel.cpp.
+
+#if defined(ILS_SCATTER_PATCH_LANES_INL_H_) == defined(HWY_TARGET_TOGGLE)
+#ifdef ILS_SCATTER_PATCH_LANES_INL_H_
+#undef ILS_SCATTER_PATCH_LANES_INL_H_
+#else
+#define ILS_SCATTER_PATCH_LANES_INL_H_
+#endif
+
+#include <cstddef>
+
+#include "hwy/highway.h"
+#include "scatter/numerics.h"
+#include "scatter/plate_patch.h"
+#include "simd/field_lanes-inl.h"
+#include "simd/vector_math-inl.h"
+
+HWY_BEFORE_NAMESPACE();
+namespace ils {
+namespace HWY_NAMESPACE {
+
+struct IncidenceLanes {
+    DVec ni, ei, si, ci, cI, kA, kB, e1;
+    DMask behind;
+};
+struct PairLanes {
+    DVec qx, qy, qz, sx, sy, sz;
+    DVec k, ct, st, ui, eiEdge, halfKdl, halfKdh, groundShift, dl, dh;
+    DVec sinShift, cosShift;
+    ComplexLanes jAmp, ec, es, ecG, esG, gPerp, gPar;
+    DMask turned;
+    bool anyTurned;
+    IncidenceLanes plain, plus, minus;
+};
+
+// The doubles of PairConstants in declaration order, lane by lane: a pair
+// broadcast to every lane, or lane i holding pair i (the last repeated).
+inline constexpr size_t kPairDoubles = sizeof(PairConstants) / sizeof(double);
+static_assert(sizeof(PairConstants) == kPairDoubles * sizeof(double));
+
+HWY_INLINE PairLanes PairsToLanes(DoubleTag d, const PairConstants* pairs, size_t count, bool broadcast) {
+    const size_t lanes = hn::Lanes(d);
+    HWY_ALIGN double v[kPairDoubles][kMaxDoubleLanes];
+    const double* first = reinterpret_cast<const double*>(pairs);
+    if (!broadcast) {
+        for (size_t i = 0; i < lanes; ++i) {
+            const double* raw = reinterpret_cast<const double*>(&pairs[i < count ? i : count - 1]);
+            for (size_t m = 0; m < kPairDoubles; ++m) v[m][i] = raw[m];
+        }
+    }
+    size_t m = 0;
+    auto next = [&]() {
+        const size_t at = m++;
+        return broadcast ? hn::Set(d, first[at]) : hn::Load(d, v[at]);
+    };
+    auto nextComplex = [&]() {
+        const DVec re = next();
+        return ComplexLanes{re, next()};
+    };
+    auto nextIncidence = [&]() {
+        IncidenceLanes in;
+        in.ni = next();
+        in.ei = next();
+        in.si = next();
+        in.ci = next();
+        in.cI = next();
+        in.kA = next();
+        in.kB = next();
+        in.e1 = next();
+        in.behind = hn::Ne(next(), hn::Zero(d));
+        return in;
+    };
+    PairLanes p;
+    p.qx = next();
+    p.qy = next();
+    p.qz = next();
+    p.sx = next();
+    p.sy = next();
+    p.sz = next();
+    p.k = next();
+    p.ct = next();
+    p.st = next();
+    p.ui = next();
+    p.eiEdge = next();
+    p.halfKdl = next();
+    p.halfKdh = next();
+    p.groundShift = next();
+    p.dl = next();
+    p.dh = next();
+    p.sinShift = next();
+    p.cosShift = next();
+    p.jAmp = nextComplex();
+    p.ec = nextComplex();
+    p.es = nextComplex();
+    p.ecG = nextComplex();
+    p.esG = nextComplex();
+    p.gPerp = nextComplex();
+    p.gPar = nextComplex();
+    p.turned = hn::Ne(next(), hn::Zero(d));
+    p.anyTurned = !hn::AllFalse(d, p.turned);
+    p.plain = nextIncidence();
+    p.plus = nextIncidence();
+    p.minus = nextIncidence();
+    return p;
+}
+
+// (a - 1) w and (a + 1) w for complex lanes a and real lanes w, as
+// std::complex's (a -+ 1.0) * w.
+HWY_INLINE ComplexLanes MinusOneTimes(DoubleTag d, ComplexLanes a, DVec w) {
+    return {hn::Mul(hn::Sub(a.re, hn::Set(d, 1.0)), w), hn::Mul(a.im, w)};
+}
+HWY_INLINE ComplexLanes PlusOneTimes(DoubleTag d, ComplexLanes a, DVec w) {
+    return {hn::Mul(hn::Add(a.re, hn::Set(d, 1.0)), w), hn::Mul(a.im, w)};
+}
+
+// The physical-optics factor away from the normal, per lane: eo, no the
+// observer's along/across cosines, so, co its elevation sine and cosine.
+HWY_INLINE ComplexLanes PlainPolarization(DoubleTag d, const IncidenceLanes& in, const PairLanes& pr, DVec eo,
+                               DVec no, DVec so, DVec co) {
+    const DVec ct = pr.ct, st = pr.st;
+    const DVec A = hn::Add(hn::Mul(eo, in.ni), hn::Mul(no, in.ei));
+    const DVec B = hn::Sub(hn::Mul(no, in.ni), hn::Mul(eo, in.ei));
+    const DVec r1 = hn::Sub(hn::Mul(in.si, so), hn::Mul(hn::Mul(B, in.ci), co));
+    const DVec m1 = hn::Mul(hn::Mul(A, in.ci), co);
+    const DVec o1 = hn::Sub(hn::Mul(hn::Mul(hn::Neg(co), ct), no), hn::Mul(st, so));
+    const DVec wA = hn::Mul(hn::Sub(hn::Mul(hn::Mul(hn::Mul(r1, ct), co), eo), hn::Mul(m1, o1)), in.kA);
+    const DVec wB = hn::Mul(hn::Sub(hn::Mul(hn::Mul(hn::Mul(in.cI, ct), co), eo), m1), in.kB);
+    const DVec wC = hn::Mul(
+        hn::Sub(hn::Sub(hn::Mul(r1, so), in.si), hn::Mul(hn::Add(st, hn::Mul(so, o1)), in.cI)), in.e1);
+    const DVec wD =
+        hn::Mul(hn::Mul(hn::Sub(hn::Mul(hn::Neg(st), r1), hn::Mul(in.si, o1)), in.e1), in.cI);
+    ComplexLanes p = MinusOneTimes(d, pr.gPar, wA);
+    p = Sub(p, PlusOneTimes(d, pr.gPar, wB));
+    p = Sub(p, PlusOneTimes(d, pr.gPerp, wC));
+    p = Add(p, MinusOneTimes(d, pr.gPerp, wD));
+    return {hn::IfThenElse(in.behind, hn::Zero(d), p.re), hn::IfThenElse(in.behind, hn::Zero(d), p.im)};
+}
+
+// Within about 1e-4 rad of the normal the mean of the
+// factors for the incidence turned both ways (numerics.h).
+HWY_INLINE ComplexLanes Polarization(DoubleTag d, const PairLanes& pr, DVec eo, DVec no, DVec so, DVec co) {
+    ComplexLanes p = PlainPolarization(d, pr.plain, pr, eo, no, so, co);
+    if (HWY_UNLIKELY(pr.anyTurned)) {
+        const ComplexLanes plus = PlainPolarization(d, pr.plus, pr, eo, no, so, co);
+        const ComplexLanes minus = PlainPolarization(d, pr.minus, pr, eo, no, so, co);
+        const ComplexLanes mean = Scale(Add(plus, minus), hn::Set(d, 0.5));
+        p = {hn::IfThenElse(pr.turned, mean.re, p.re), hn::IfThenElse(pr.turned, mean.im, p.im)};
+    }
+    return p;
+}
+
+// The observer seen from a patch centre.
+struct ObserverLanes {
+    DVec wz, rhoS, across, along;
+};
+
+HWY_INLINE ObserverLanes ObservePatch(DoubleTag d, const PlateFrame& f, const PointLanes& o, DVec qx, DVec qy,
+                           DVec qz) {
+    const DVec w0 = hn::Sub(o.x, qx);
+    const DVec w1 = hn::Sub(o.y, qy);
+    ObserverLanes ob;
+    ob.wz = hn::Sub(o.z, qz);
+    ob.rhoS = hn::Max(hn::Set(d, 1e-10), hn::Sqrt(hn::Add(hn::Mul(w0, w0), hn::Mul(w1, w1))));
+    const DVec sa = hn::Set(d, f.sinAz), ca = hn::Set(d, f.cosAz);
+    ob.across = hn::Div(hn::Sub(hn::Mul(w0, sa), hn::Mul(w1, ca)), ob.rhoS);
+    ob.along = hn::Div(hn::Add(hn::Mul(w1, sa), hn::Mul(w0, ca)), ob.rhoS);
+    return ob;
+}
+
+// What one observation path shares among the sources of a patch and array:
+// R, cos e, sin e, u_o, cos e along and e^{j k R}.
+struct PathGeometryLanes {
+    DVec wz, rs, co, so, uo, coAlong;
+    ComplexLanes phase;
+};
+// Both paths, and the rate of the path from the patch centre for Doppler.
+struct PatchGeometryLanes {
+    PathGeometryLanes direct, image;
+    DVec ws;
+};
+
+HWY_INLINE PathGeometryLanes PathGeometry(DoubleTag d, const PairLanes& pr, const ObserverLanes& ob, DVec wz) {
+    PathGeometryLanes g;
+    g.wz = wz;
+    g.rs = hn::Sqrt(hn::Add(hn::Mul(ob.rhoS, ob.rhoS), hn::Mul(wz, wz)));
+    g.co = hn::Div(ob.rhoS, g.rs);
+    g.so = hn::Div(wz, g.rs);
+    g.uo = hn::Sub(hn::Mul(g.so, pr.ct), hn::Mul(hn::Mul(g.co, ob.across), pr.st));
+    g.coAlong = hn::Mul(g.co, ob.along);
+    g.phase = UnitPhasor(d, hn::Mul(pr.k, g.rs));
+    return g;
+}
+
+// Reads of the pair: the patch centre, k and the tilt only.
+HWY_INLINE PatchGeometryLanes PatchGeometry(DoubleTag d, const PairLanes& pr, const ObserverLanes& ob,
+                                 const PointLanes& o, DVec vx, DVec vy, DVec vz) {
+    PatchGeometryLanes g;
+    g.direct = PathGeometry(d, pr, ob, ob.wz);
+    g.image = PathGeometry(d, pr, ob, hn::Neg(hn::Add(pr.qz, o.z)));
+    g.ws = RateFrom(d, pr.qx, pr.qy, pr.qz, o, vx, vy, vz, pr.k);
+    return g;
+}
+
+// One observation path: its height factors for direct and ground-reflected
+// incidence, and X.
+struct PathLanes {
+    DVec sDirect, sReflected;
+    ComplexLanes x;
+};
+
+HWY_INLINE PathLanes PatchPath(DoubleTag d, const PairLanes& pr, const ObserverLanes& ob,
+                    const PathGeometryLanes& g, double groundSign) {
+    const DVec b = hn::Sub(pr.ui, g.uo);
+    const DVec edge = hn::Mul(pr.halfKdl, hn::Sub(pr.eiEdge, g.coAlong));
+    const DVec fE = hn::Mul(hn::Mul(hn::Mul(hn::Set(d, groundSign), Sinc(d, edge)), pr.dl), pr.dh);
+    PathLanes out;
+    // Both height factors from one sine and cosine: sin(x + G) = sin x cos G
+    // + cos x sin G with G = k dh/2 groundShift; lanes within 1/2 of a zero
+    // of the second divisor take its sinc itself.
+    const DVec x1 = hn::Mul(pr.halfKdh, b);
+    const DVec x2 = hn::Mul(pr.halfKdh, hn::Add(pr.groundShift, b));
+    DVec sin1, cos1;
+    SinCos(d, x1, &sin1, &cos1);
+    const DVec one = hn::Set(d, 1.0);
+    const DVec series1 = hn::Sub(one, hn::Div(hn::Mul(x1, x1), hn::Set(d, 6.0)));
+    out.sDirect = hn::IfThenElse(hn::Lt(hn::Abs(x1), hn::Set(d, 0.0001)), series1, hn::Div(sin1, x1));
+    const DVec sin2 = hn::Add(hn::Mul(sin1, pr.cosShift), hn::Mul(cos1, pr.sinShift));
+    out.sReflected = hn::Div(sin2, x2);
+    const DMask near2 = hn::Lt(hn::Abs(x2), hn::Set(d, 0.5));
+    if (HWY_UNLIKELY(!hn::AllFalse(d, near2))) out.sReflected = hn::IfThenElse(near2, Sinc(d, x2), out.sReflected);
+    const ComplexLanes p = Polarization(d, pr, ob.along, ob.across, g.so, g.co);
+    out.x = DivReal(Mul(Scale(p, fE), g.phase), g.rs);
+    return out;
+}
+
+struct ContributionLanes {
+    ComplexLanes csb, sbo;
+    DopplerLanes f;
+};
+
+// The pair's CSB, SBO and Doppler factors at the observer o moving with
+// (vx, vy, vz), given its patch's geometry; all zero where a value is not finite.
+HWY_INLINE ContributionLanes EvaluatePair(DoubleTag d, const PairLanes& pr, const ObserverLanes& ob,
+                               const PatchGeometryLanes& g, const PointLanes& o, DVec vx, DVec vy,
+                               DVec vz) {
+    const PathLanes direct = PatchPath(d, pr, ob, g.direct, 1.0);
+    const PathLanes image = PatchPath(d, pr, ob, g.image, -1.0);
+    const ComplexLanes td = Add(Scale(direct.x, direct.sDirect), Scale(image.x, image.sDirect));
+    const ComplexLanes tr = Add(Scale(direct.x, direct.sReflected), Scale(image.x, image.sReflected));
+    ContributionLanes c;
+    c.csb = Mul(pr.jAmp, Add(Mul(pr.ec, td), Mul(pr.ecG, tr)));
+    c.sbo = Mul(pr.jAmp, Add(Mul(pr.es, td), Mul(pr.esG, tr)));
+    c.f = DopplerFromRates(d, g.ws, RateFrom(d, pr.sx, pr.sy, pr.sz, o, vx, vy, vz, pr.k));
+    // An observer on the patch centre (R at most 1e-10 ft, the floor of
+    // rho_s) has no defined term: left out, as a term that is not finite.
+    const DMask defined = hn::Gt(g.direct.rs, hn::Set(d, 1e-10));
+    const DMask finite = hn::And(
+        hn::And(hn::And(FiniteComplex(c.csb), FiniteComplex(c.sbo)), FiniteDoppler(c.f)), defined);
+    const DVec zero = hn::Zero(d);
+    auto keep = [&](DVec v) { return hn::IfThenElse(finite, v, zero); };
+    c.csb = {keep(c.csb.re), keep(c.csb.im)};
+    c.sbo = {keep(c.sbo.re), keep(c.sbo.im)};
+    c.f = {keep(c.f.f90), keep(c.f.f150), keep(c.f.f0), keep(c.f.f60)};
+    return c;
+}
+
+}  // namespace HWY_NAMESPACE
+}  // namespace ils
+HWY_AFTER_NAMESPACE();
+
+#endif  // per-target include guard
