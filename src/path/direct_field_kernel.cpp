@@ -33,7 +33,8 @@ namespace HWY_NAMESPACE {
 // The element pattern at relative azimuth phi and elevation eps per lane.
 // 'D' |cos phi|; 'G' |sinc(2 pi u)|^1.5 with u = atan2(sin phi sin eps,
 // sqrt((cos phi sin eps)^2 + cos^2 eps)), the power as x sqrt x (within a
-// few ulps of std::pow for 0 <= x <= 1); tables by patternValue lane by lane.
+// few ulps of std::pow for 0 <= x <= 1); tables by patternValue lane by lane,
+// in the weighted lanes only (1 elsewhere).
 HWY_INLINE DVec PatternLanes(DoubleTag d, const ElementPattern& pattern, DVec phi, DVec eps,
                              DMask weighted) {
     switch (pattern.patternType) {
@@ -49,19 +50,10 @@ HWY_INLINE DVec PatternLanes(DoubleTag d, const ElementPattern& pattern, DVec ph
             const DVec s = hn::Abs(Sinc(d, hn::Mul(hn::Set(d, kTwoPi), u)));
             return hn::Mul(s, hn::Sqrt(s));
         }
-        default: {
-            HWY_ALIGN double bphi[kMaxDoubleLanes];
-            HWY_ALIGN double beps[kMaxDoubleLanes];
-            HWY_ALIGN double bg[kMaxDoubleLanes];
-            HWY_ALIGN double bw[kMaxDoubleLanes];
-            hn::Store(phi, d, bphi);
-            hn::Store(eps, d, beps);
-            hn::Store(hn::IfThenElseZero(weighted, hn::Set(d, 1.0)), d, bw);
-            const size_t lanes = hn::Lanes(d);
-            for (size_t l = 0; l < lanes; ++l)
-                bg[l] = bw[l] != 0.0 ? patternValue(pattern, bphi[l], beps[l]) : 1.0;
-            return hn::Load(d, bg);
-        }
+        default:
+            // A table reads the azimuth alone, lane by lane (a search each).
+            return detail::PerLaneWhere(d, weighted, phi, hn::Set(d, 1.0),
+                                        [&](double p) { return patternValue(pattern, p, 0.0); });
     }
 }
 
