@@ -60,12 +60,6 @@ FieldRecord directFieldRecord(const Station& st, double x, double y, double z) {
     return record;
 }
 
-void directFieldRecords(const Station& st, std::span<const ObservationPoint> points,
-                        std::span<FieldRecord> out) {
-    for (size_t i = 0; i < points.size(); ++i)
-        out[i] = directFieldRecord(st, points[i].x, points[i].y, points[i].z);
-}
-
 int runFieldRun(RunData& rd, FILE* fieldFile) {
     if (fieldFile == nullptr) return cannotWriteFieldFile(rd);
 

@@ -19,9 +19,11 @@ int runFieldRun(RunData& rd, FILE* fieldFile);
 // plus its ground image under the system's ground option, with f0 = 1.
 FieldRecord directFieldRecord(const Station& st, double x, double y, double z);
 
-// The direct-field kernel: out[i] = the direct FieldRecord of points[i]
-// (CSB and SBO of each array, exp(+j k R) / R per element with the pattern
-// and the optional ground image, relative to the feed currents).
+// The direct-field kernel (direct_field_kernel.cpp, on vectors of points):
+// out[i] = the direct FieldRecord of points[i] (CSB and SBO of each array,
+// exp(+j k R) / R per element with the pattern and the optional ground
+// image, relative to the feed currents), as directFieldRecord within
+// rounding; a point's bits do not depend on its place in points.
 void directFieldRecords(const Station& st, std::span<const ObservationPoint> points,
                         std::span<FieldRecord> out);
 
