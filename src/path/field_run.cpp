@@ -1,7 +1,9 @@
 #include "path/field_run.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "input/messages.h"
@@ -48,6 +50,32 @@ void scatteredMagnitudes(const FieldRecord& r, int j, double& csb, double& sbo) 
     sbo = std::abs((sum - difference) / 2.0);
 }
 
+// One line of the log's table: the point and each array's 0 Hz-weighted
+// scattered CSB and SBO magnitudes.
+std::string tableLine(const ObservationPoint& p, const FieldRecord& scattered, int arrays) {
+    std::string line;
+    auto append = [&line](const char* format, auto... values) {
+        char buffer[128];
+        const int n = std::snprintf(buffer, sizeof buffer, format, values...);
+        if (n < 0) return;
+        if (static_cast<size_t>(n) < sizeof buffer) {
+            line.append(buffer, static_cast<size_t>(n));
+            return;
+        }
+        std::string wide(static_cast<size_t>(n) + 1, '\0');  // huge coordinates
+        std::snprintf(wide.data(), wide.size(), format, values...);
+        line.append(wide.data(), static_cast<size_t>(n));
+    };
+    append("%10.2f %10.2f %10.2f", p.x, p.y, p.z);
+    for (int j = 0; j < arrays; ++j) {
+        double csb = 0.0, sbo = 0.0;
+        scatteredMagnitudes(scattered, j, csb, sbo);
+        append(" %10.4e %10.4e", csb, sbo);
+    }
+    line += '\n';
+    return line;
+}
+
 }  // namespace
 
 FieldRecord directFieldRecord(const Station& st, double x, double y, double z) {
@@ -80,6 +108,7 @@ int runFieldRun(RunData& rd, FILE* fieldFile) {
     const int arrays = radiatingArrays(rd);
     const int32_t block = blockPoints();
     std::vector<FieldRecord> direct;
+    std::vector<std::string> lines;
     bool stopped = false;
     for (int32_t done = 0; done < rd.pointCount && status == 0 && out.ok;) {
         // A long flight must not keep writing for hours after a stop request.
@@ -102,19 +131,23 @@ int runFieldRun(RunData& rd, FILE* fieldFile) {
                         const size_t b = static_cast<size_t>(begin), n = static_cast<size_t>(end - begin);
                         directFieldRecords(st, p.subspan(b, n), std::span<FieldRecord>(direct).subspan(b, n));
                     });
+        // The log's table lines, formatted across the threads, written in order.
+        if (rd.messageLog != nullptr) {
+            lines.resize(p.size());
+            parallelFor(rd.workers, static_cast<int32_t>(p.size()), kPassChunkPoints,
+                        [&](int32_t begin, int32_t end, int) {
+                            for (int32_t i = begin; i < end; ++i) {
+                                const size_t k = static_cast<size_t>(i);
+                                lines[k] = tableLine(p[k], scattered[k], arrays);
+                            }
+                        });
+        }
         for (size_t i = 0; i < p.size(); ++i) {
             const double position[3] = {p[i].x, p[i].y, p[i].z};
             out.put(position, sizeof position);
             out.put(&scattered[i], sizeof scattered[i]);
             out.put(&direct[i], sizeof direct[i]);
-
-            logMessage(rd.messageLog, "%10.2f %10.2f %10.2f", p[i].x, p[i].y, p[i].z);
-            for (int j = 0; j < arrays; ++j) {
-                double csb = 0.0, sbo = 0.0;
-                scatteredMagnitudes(scattered[i], j, csb, sbo);
-                logMessage(rd.messageLog, " %10.4e %10.4e", csb, sbo);
-            }
-            logMessage(rd.messageLog, "\n");
+            if (rd.messageLog != nullptr) std::fputs(lines[i].c_str(), rd.messageLog);
         }
         done += static_cast<int32_t>(p.size());
     }

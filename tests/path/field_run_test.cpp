@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <vector>
 
 #include "path/direct_field.h"
 #include "path/path_helpers.h"
@@ -214,6 +215,33 @@ TEST(FieldFileLayout, PointsOnAnElementStayFinite) {
     for (size_t off = 20; off < bytes.size(); off += 8)
         EXPECT_TRUE(std::isfinite(doubleAt(bytes, off))) << off;
     EXPECT_GT(std::abs(slotAt(bytes, directOffset(0), 0)), 0.0);
+}
+
+// The table's lines are formatted by the run's threads: a coordinate of
+// hundreds of digits still gives the whole line, in point order.
+TEST(FieldFileLayout, TableLinesOfHugeCoordinatesAreWhole) {
+    TestRun t;
+    defineStation(*t.rd, false, 'F');
+    const std::vector<ObservationPoint> points = {
+        {1e200, 2.5, 3.0, 0, 0, 0}, {-3.25e120, 0.0, 7e150, 0, 0, 0}, {1000.0, -20.0, 50.0, 0, 0, 0}};
+    ASSERT_EQ(createRunTables(*t.rd, static_cast<int32_t>(points.size())), 0);
+    t.rd->pointCount = static_cast<int32_t>(points.size());
+    for (size_t i = 0; i < points.size(); ++i) ASSERT_EQ(storePoint(*t.rd, static_cast<int32_t>(i), points[i]), 0);
+    ASSERT_EQ(finishPoints(*t.rd), 0);
+    int status = -1;
+    runFieldFile(t, status);
+    ASSERT_EQ(status, 0) << t.logText();
+    std::string want = "\nScattered Fields\n   Feet       Feet       Feet     Magnitude  Magnitude\n";
+    for (const ObservationPoint& p : points) {
+        std::vector<char> line(1024);
+        const int n = std::snprintf(line.data(), line.size(), "%10.2f %10.2f %10.2f %10.4e %10.4e\n", p.x,
+                                    p.y, p.z, 0.0, 0.0);
+        ASSERT_GT(n, 0);
+        want.append(line.data(), static_cast<size_t>(n));
+    }
+    want += "End of Run.\n";
+    ASSERT_GT(want.size(), 600u);  // two lines of hundreds of digits
+    EXPECT_EQ(t.logText(), want);
 }
 
 TEST(FieldFileLayout, CompanionFileIsLeftEmptyInTheCurrentDirectory) {
