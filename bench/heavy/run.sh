@@ -27,26 +27,34 @@ for tree in base new; do
   cp "$here/HEAVY.dat" "$here/taxi.mot" "$work/$tree/"
 done
 repeat=${REPEAT:-5}
-# Best wall time (s) and largest peak RSS (kB) of REPEAT runs, interleaved
+# Best wall times (s) and largest peak RSS (kB) of REPEAT runs, interleaved
 # across the configurations so that a burst of load hits all of them alike.
-declare -A best rss
+# "process": the whole program, from start to exit (loading the library
+# included); "calculation": ILSCalc_Start to the end state, as run_calc times it.
+declare -A best calc rss
 configs="base:0 new:1 new:2 new:0"
 for ((r = 0; r < repeat; r++)); do
   for c in $configs; do
     tree=${c%%:*}; opt=${c##*:}
-    (cd "$work/$tree" && /usr/bin/time -f "%e %M" -o "$work/t.txt" "$runner-$tree" . HEAVY . "$opt" >/dev/null)
-    read -r wall kb <"$work/t.txt"
+    t0=$EPOCHREALTIME
+    (cd "$work/$tree" && /usr/bin/time -f "%M" -o "$work/t.txt" "$runner-$tree" . HEAVY . "$opt" >"$work/out.txt")
+    t1=$EPOCHREALTIME
+    wall=$(awk "BEGIN{printf \"%.4f\", $t1 - $t0}")
+    kb=$(cat "$work/t.txt")
+    inner=$(awk '{for (i = 1; i < NF; i++) if ($(i + 1) == "s") print $i}' "$work/out.txt")
     if [ -z "${best[$c]:-}" ] || awk "BEGIN{exit !($wall < ${best[$c]})}"; then best[$c]=$wall; fi
+    if [ -z "${calc[$c]:-}" ] || awk "BEGIN{exit !($inner < ${calc[$c]})}"; then calc[$c]=$inner; fi
     if [ -z "${rss[$c]:-}" ] || [ "$kb" -gt "${rss[$c]}" ]; then rss[$c]=$kb; fi
     cp "$work/$tree/scratch/HEAVY.fld" "$work/$tree-$opt.fld"
   done
 done
-echo "best of $repeat runs (wall s, peak kB):"
+echo "best of $repeat runs (process wall s, calculation wall s, peak kB; ratios to the base):"
 for c in $configs; do
   ratio=$(awk "BEGIN{printf \"%.2f\", ${best[base:0]} / ${best[$c]}}")
-  echo "  ${c%%:*} option ${c##*:}: ${best[$c]} s, ${rss[$c]} kB, ${ratio}x the base"
+  inner=$(awk "BEGIN{printf \"%.2f\", ${calc[base:0]} / ${calc[$c]}}")
+  echo "  ${c%%:*} option ${c##*:}: ${best[$c]} s (${ratio}x), ${calc[$c]} s (${inner}x), ${rss[$c]} kB"
 done
-echo "  1 -> 2 threads: $(awk "BEGIN{printf \"%.2f\", ${best[new:1]} / ${best[new:2]}}")x"
+echo "  1 -> 2 threads: $(awk "BEGIN{printf \"%.2f\", ${best[new:1]} / ${best[new:2]}}")x process, $(awk "BEGIN{printf \"%.2f\", ${calc[new:1]} / ${calc[new:2]}}")x calculation"
 echo "  memory: $(awk "BEGIN{printf \"%.2f\", ${rss[new:0]} / ${rss[base:0]}}")x the base's peak"
 for v in new-2 new-0; do
   if cmp -s "$work/new-1.fld" "$work/$v.fld"; then echo "  $v.fld identical to new-1.fld"; else echo "  $v.fld DIFFERS from new-1.fld"; fi
