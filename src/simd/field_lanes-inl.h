@@ -99,8 +99,14 @@ HWY_INLINE void AccumulateLanes(DoubleTag d, int j, double captureWeight, Comple
     }
     const ComplexLanes diff = Sub(csb, sbo);
     const ComplexLanes sum = Add(csb, sbo);
+    // Where every lane adds (the usual case) the sums need no selection.
+    const bool all = hn::AllTrue(d, add);
     auto addTo = [&](int s, ComplexLanes v) {
         const ComplexLanes n = Add(acc.slot[s], v);
+        if (all) {
+            acc.slot[s] = n;
+            return;
+        }
         acc.slot[s].re = hn::IfThenElse(add, n.re, acc.slot[s].re);
         acc.slot[s].im = hn::IfThenElse(add, n.im, acc.slot[s].im);
     };
@@ -135,6 +141,17 @@ inline constexpr double kCosDoppler90 = 1.0;
 inline constexpr double kSinDoppler150 = 2.0664547142627443e-12;
 inline constexpr double kCosDoppler150 = 1.0;
 
+// sinc(u + c) from sin u, cos u and the sine and cosine of c.
+HWY_INLINE DVec ShiftedSinc(DoubleTag d, DVec u, DVec su, DVec cu, double c, double sinC,
+                            double cosC) {
+    const DVec x = hn::Add(u, hn::Set(d, c));
+    const DVec sx = hn::Add(hn::Mul(su, hn::Set(d, cosC)), hn::Mul(cu, hn::Set(d, sinC)));
+    const DVec quotient = hn::Div(sx, x);
+    const auto near = hn::Lt(hn::Abs(x), hn::Set(d, 0.5));
+    if (HWY_UNLIKELY(!hn::AllFalse(d, near))) return hn::IfThenElse(near, Sinc(d, x), quotient);
+    return quotient;
+}
+
 // Receiver averaging response (filter time 1/15 s) to the Doppler difference
 // between the path S -> Q -> O and the direct path S -> O, for the observer
 // moving with (vx, vy, vz): u = (rate(Q) - rate(S)) T / 2, then
@@ -149,20 +166,13 @@ HWY_INLINE DopplerLanes DopplerFromRates(DoubleTag d, DVec ws, DVec wd) {
     // nearer a zero of the divisor take sin(u + c) itself).
     DVec su, cu;
     SinCos(d, u, &su, &cu);
-    auto shifted = [&](double c, double sinC, double cosC) {
-        const DVec x = hn::Add(u, hn::Set(d, c));
-        const DVec sx = hn::Add(hn::Mul(su, hn::Set(d, cosC)), hn::Mul(cu, hn::Set(d, sinC)));
-        const auto near = hn::Lt(hn::Abs(x), hn::Set(d, 0.5));
-        if (HWY_UNLIKELY(!hn::AllFalse(d, near))) return hn::IfThenElse(near, Sinc(d, x), hn::Div(sx, x));
-        return hn::Div(sx, x);
-    };
     DopplerLanes f;
-    f.f90 = shifted(kDoppler90, kSinDoppler90, kCosDoppler90);
-    f.f150 = shifted(kDoppler150, kSinDoppler150, kCosDoppler150);
+    f.f90 = ShiftedSinc(d, u, su, cu, kDoppler90, kSinDoppler90, kCosDoppler90);
+    f.f150 = ShiftedSinc(d, u, su, cu, kDoppler150, kSinDoppler150, kCosDoppler150);
     const DVec plain = hn::Div(su, u);
     const DVec series = hn::Sub(hn::Set(d, 1.0), hn::Div(hn::Mul(u, u), hn::Set(d, 6.0)));
     f.f0 = hn::IfThenElse(hn::Lt(hn::Abs(u), hn::Set(d, 0.0001)), series, plain);
-    f.f60 = shifted(kDoppler60, kSinDoppler60, kCosDoppler60);
+    f.f60 = ShiftedSinc(d, u, su, cu, kDoppler60, kSinDoppler60, kCosDoppler60);
     return f;
 }
 
