@@ -13,6 +13,7 @@
 
 #include "hwy/highway.h"
 #include "path/direct_field.h"
+#include "path/pattern_lanes-inl.h"
 #include "scatter/numerics.h"
 #include "scatter/plate_patch.h"
 #include "simd/field_lanes-inl.h"
@@ -80,16 +81,9 @@ HWY_INLINE SourceLanes SetupSourceLanes(DoubleTag d, const Station& st, const Pl
     const ComplexLanes spread = DivReal(UnitPhasor(d, hn::Mul(k, r)), r);
     const DVec phi = hn::Sub(Atan2(d, dy, dx), hn::Set(d, a.pattern.patternAxis));
     const DVec eps = Atan2(d, dz, hn::Sqrt(rho2));
-    HWY_ALIGN double phiLanes[kMaxDoubleLanes], epsLanes[kMaxDoubleLanes], gain[kMaxDoubleLanes];
-    hn::Store(phi, d, phiLanes);
-    hn::Store(eps, d, epsLanes);
-    HWY_ALIGN double dxl[kMaxDoubleLanes], dyl[kMaxDoubleLanes];
-    hn::Store(dx, d, dxl);
-    hn::Store(dy, d, dyl);
-    for (size_t l = 0; l < lanes; ++l) {
-        gain[l] = dxl[l] != 0.0 || dyl[l] != 0.0 ? patternValue(a.pattern, phiLanes[l], epsLanes[l]) : 1.0;
-    }
-    const DVec g = hn::Load(d, gain);
+    // No weighting where the centre is straight above or below the element.
+    const DMask weighted = hn::Not(hn::And(hn::Eq(dx, zero), hn::Eq(dy, zero)));
+    const DVec g = hn::IfThenElse(weighted, PatternLanes(d, a.pattern, phi, eps, weighted), one);
     HWY_ALIGN double cur[4][kMaxDoubleLanes];
     for (size_t l = 0; l < lanes; ++l) {
         const size_t e = first + (l < n ? l : n - 1);
