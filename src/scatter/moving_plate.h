@@ -18,7 +18,8 @@ int readMovingScatterers(RunData& rd, const char* pathText);
 // scratch-file failure.
 int computeMovingPlate(RunData& rd, const Scatterer& plate, int plateSerial);
 
-struct MovingCounts {
+// Per thread: a cache line each, so that the threads do not share one.
+struct alignas(64) MovingCounts {
     int64_t total = 0;      // (point, patch, source) triples looked at
     int64_t notFacing = 0;  // of them, sources behind the plate
 };

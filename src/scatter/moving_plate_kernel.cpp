@@ -76,6 +76,7 @@ void AddMovingPointLanes(const Station& st, const Scatterer& plate, const PlateF
     const PointLanes o = LoadPoints(d, point, 1);
     const DVec vx = hn::Set(d, velocity[0]), vy = hn::Set(d, velocity[1]), vz = hn::Set(d, velocity[2]);
     HWY_ALIGN double r[9][kMaxDoubleLanes];
+    int64_t totalCount = 0, notFacingCount = 0;
     double rowStart[3] = {f.first[0], f.first[1], f.first[2]};
     for (int32_t p = 0; p < f.nr; ++p, addStep(rowStart, f.rstep)) {
         double centre[3] = {rowStart[0], rowStart[1], rowStart[2]};
@@ -88,7 +89,7 @@ void AddMovingPointLanes(const Station& st, const Scatterer& plate, const PlateF
             for (int j = 0; j < f.arrayCount; ++j) {
                 const AntennaArray& a = st.arrays[j];
                 const size_t count = static_cast<size_t>(f.sourceCount[j]);
-                *total += f.sourceCount[j];
+                totalCount += f.sourceCount[j];
                 const double sign = plate.contributionCode == 1 ? -1.0 : 1.0;
                 const Complex jAmplitude(0.0, sign / (2.0 * a.wavelength));
                 PairLanes pr;
@@ -109,7 +110,7 @@ void AddMovingPointLanes(const Station& st, const Scatterer& plate, const PlateF
                     const size_t n = count - first < lanes ? count - first : lanes;
                     const SourceLanes v = SetupSourceLanes(d, st, f, j, centre, first, n);
                     const DMask facing = hn::And(hn::Gt(v.ni, hn::Zero(d)), hn::FirstN(d, n));
-                    *notFacing += static_cast<int64_t>(n - hn::CountTrue(d, facing));
+                    notFacingCount += static_cast<int64_t>(n - hn::CountTrue(d, facing));
                     if (hn::AllFalse(d, facing)) continue;
                     pr.sx = v.ex;
                     pr.sy = v.ey;
@@ -205,6 +206,9 @@ void AddMovingPointLanes(const Station& st, const Scatterer& plate, const PlateF
             }
         }
     }
+    // Once per point: the threads' counters may share a cache line.
+    *total += totalCount;
+    *notFacing += notFacingCount;
 }
 
 

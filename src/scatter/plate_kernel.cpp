@@ -110,6 +110,7 @@ void AddPlatePairsLanes(const Station& st, const Scatterer& plate, const PlateFr
     const size_t lanes = hn::Lanes(d);
     const bool bothSides = plate.bothSidesFlag != 0;
     const double captureWeight = st.system.captureWeight;
+    int64_t litCount = 0;
     for (size_t i = 0; i < n; i += lanes) {
         const size_t count = n - i < lanes ? n - i : lanes;
         const PointLanes o = LoadPoints(d, points + i, count);
@@ -141,10 +142,11 @@ void AddPlatePairsLanes(const Station& st, const Scatterer& plate, const PlateFr
             }
             const ContributionLanes c = EvaluatePair(d, pr, ob, geometry, o, o.vx, o.vy, o.vz);
             AccumulateLanes(d, pairs[p].j, captureWeight, c.csb, c.sbo, c.f, litMask, acc);
-            *lit += litLanes;
+            litCount += litLanes;
         }
         StoreRecords(d, acc, records + i, count);
     }
+    *lit += litCount;  // once: the threads' counters may share a cache line
 }
 
 }  // namespace HWY_NAMESPACE
