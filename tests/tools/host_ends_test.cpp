@@ -94,9 +94,13 @@ TEST(HostEnds, InterruptDuringTheCalculationSkipsTheRest) {
     writeFile(dir + "RUN.dat", std::string(kHostStation) +
                                    "FP\nB M K F\n0.0 2250 0.0\n-4.3576 4.3576 1 90 100\n90\n" + plates + "EN\n");
     writeFile(dir + "RUN.post", kHostPost);
-    // A subshell, so that the host's own output is what is captured.
-    const std::string cmd = "( \"" + hostProgram() + "\" run " + dir +
-                            " RUN --csv & pid=$!; sleep 1.5; kill -TERM $pid; wait $pid )";
+    // A subshell, so that the host's own output is what is captured. The
+    // signal is sent once the calculation has begun (its log exists): the
+    // checks before it take seconds in a sanitizer build.
+    const std::string log = dir + "scratch/RUN.out";
+    const std::string cmd = "( \"" + hostProgram() + "\" run " + dir + " RUN --csv & pid=$!; n=0; " +
+                            "while [ ! -e \"" + log + "\" ] && [ $n -lt 1200 ]; do sleep 0.05; n=$((n+1)); done; " +
+                            "sleep 0.3; kill -TERM $pid; wait $pid )";
     const Outcome o = runCommandLine(cmd);
     ASSERT_EQ(o.output.find("Run finished."), std::string::npos)
         << "the run ended before the interrupt; make it longer:\n" << o.output;
