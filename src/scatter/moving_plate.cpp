@@ -261,18 +261,66 @@ int readMovingScatterers(RunData& rd, const char* pathText) {
     return 0;
 }
 
+namespace {
+
+// What the far-mode sum of a point keeps between its chunks of pairs; empty
+// (nothing allocated) until a point needs it.
+struct FarModeBuffers {
+    std::vector<PatchSource> pairs, sources;
+    std::vector<PatchObserver> observers;
+    std::vector<PatchContribution> contributions;
+};
+
+// Far mode (one source per array, the centroid): the point's pairs are set
+// up in loop order and evaluated a chunk at a time on vectors of pairs; the
+// record then receives them in that order.
+void addFarModePoint(const Station& st, const Scatterer& moved, const PlateFrame& frame,
+                     const ObservationPoint& o, const double relative[3], FieldRecord& record,
+                     MovingCounts& counts, FarModeBuffers& far) {
+    constexpr size_t kChunk = 256;
+    auto flush = [&]() {
+        far.contributions.resize(far.pairs.size());
+        evaluatePatchPairs(far.pairs, far.observers, o, relative, far.contributions.data());
+        for (size_t m = 0; m < far.pairs.size(); ++m) {
+            const PatchContribution& c = far.contributions[m];
+            accumulateField(st, far.pairs[m].j, c.csb, c.sbo, c.doppler.f90, c.doppler.f150,
+                            c.doppler.f60, c.doppler.f0, record);
+        }
+        far.pairs.clear();
+        far.observers.clear();
+    };
+    bool facing[kMaxArrayElements] = {};
+    double rowStart[3] = {frame.first[0], frame.first[1], frame.first[2]};
+    for (int32_t p = 0; p < frame.nr; ++p, addStep(rowStart, frame.rstep)) {
+        double centre[3] = {rowStart[0], rowStart[1], rowStart[2]};
+        for (int32_t q = 0; q < frame.nc; ++q, addStep(centre, frame.cstep)) {
+            PatchObserver ob;
+            observePatch(frame, centre, o, ob);
+            if (!observerLit(moved, ob)) continue;  // back side: skipped, not counted
+            for (int j = 0; j < frame.arrayCount; ++j) {
+                counts.total += frame.sourceCount[j];
+                far.sources.resize(static_cast<size_t>(frame.sourceCount[j]));
+                setupPatchSources(st, moved, frame, j, centre, far.sources.data(), facing);
+                for (int s = 0; s < frame.sourceCount[j]; ++s) {
+                    if (!facing[s]) {
+                        ++counts.notFacing;
+                        continue;
+                    }
+                    far.pairs.push_back(far.sources[static_cast<size_t>(s)]);
+                    far.observers.push_back(ob);
+                    if (far.pairs.size() == kChunk) flush();
+                }
+            }
+        }
+    }
+    flush();
+}
+
+}  // namespace
+
 void addMovingPlate(const Station& st, const Scatterer& plate, double centreX, double centreY,
                     const PassBlock& block, MovingCounts& counts) {
-    // A point's pairs are set up in loop order and evaluated a chunk at a
-    // time on vectors of pairs; the record then receives them in that order.
-    constexpr size_t kChunk = 256;
-    std::vector<PatchSource> pairs;
-    std::vector<PatchObserver> observers;
-    std::vector<PatchContribution> contributions(kChunk);
-    std::vector<PatchSource> sources(kMaxArrayElements);
-    bool facing[kMaxArrayElements] = {};
-    pairs.reserve(kChunk);
-    observers.reserve(kChunk);
+    FarModeBuffers far;
     for (size_t i = 0; i < block.points.size(); ++i) {
         const ObservationPoint& o = block.points[i];
         const MovingPosition& e = block.moving[i];
@@ -281,45 +329,13 @@ void addMovingPlate(const Station& st, const Scatterer& plate, double centreX, d
         if (!finitePlate(moved)) continue;
         const double relative[3] = {o.vx - e.velocityX, o.vy - e.velocityY, o.vz - e.velocityZ};
         FieldRecord& record = block.records[i];
-        auto flush = [&]() {
-            evaluatePatchPairs(pairs, observers, o, relative, contributions.data());
-            for (size_t m = 0; m < pairs.size(); ++m) {
-                const PatchContribution& c = contributions[m];
-                accumulateField(st, pairs[m].j, c.csb, c.sbo, c.doppler.f90, c.doppler.f150,
-                                c.doppler.f60, c.doppler.f0, record);
-            }
-            pairs.clear();
-            observers.clear();
-        };
         PlateFrame frame;
         setupPlateFrame(st, moved, frame);
         if (frame.nearMode) {
             addMovingPlatePoint(st, moved, frame, o, relative, record, counts.total, counts.notFacing);
-            continue;
+        } else {
+            addFarModePoint(st, moved, frame, o, relative, record, counts, far);
         }
-        double rowStart[3] = {frame.first[0], frame.first[1], frame.first[2]};
-        for (int32_t p = 0; p < frame.nr; ++p, addStep(rowStart, frame.rstep)) {
-            double centre[3] = {rowStart[0], rowStart[1], rowStart[2]};
-            for (int32_t q = 0; q < frame.nc; ++q, addStep(centre, frame.cstep)) {
-                PatchObserver ob;
-                observePatch(frame, centre, o, ob);
-                if (!observerLit(moved, ob)) continue;  // back side: skipped, not counted
-                for (int j = 0; j < frame.arrayCount; ++j) {
-                    counts.total += frame.sourceCount[j];
-                    setupPatchSources(st, moved, frame, j, centre, sources.data(), facing);
-                    for (int s = 0; s < frame.sourceCount[j]; ++s) {
-                        if (!facing[s]) {
-                            ++counts.notFacing;
-                            continue;
-                        }
-                        pairs.push_back(sources[static_cast<size_t>(s)]);
-                        observers.push_back(ob);
-                        if (pairs.size() == kChunk) flush();
-                    }
-                }
-            }
-        }
-        flush();
     }
 }
 
