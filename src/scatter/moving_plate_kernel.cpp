@@ -90,8 +90,6 @@ void AddMovingPointLanes(const Station& st, const Scatterer& plate, const PlateF
                 const AntennaArray& a = st.arrays[j];
                 const size_t count = static_cast<size_t>(f.sourceCount[j]);
                 totalCount += f.sourceCount[j];
-                const double sign = plate.contributionCode == 1 ? -1.0 : 1.0;
-                const Complex jAmplitude(0.0, sign / (2.0 * a.wavelength));
                 PairLanes pr;
                 pr.qx = qx;
                 pr.qy = qy;
@@ -103,7 +101,7 @@ void AddMovingPointLanes(const Station& st, const Scatterer& plate, const PlateF
                 pr.halfKdh = hn::Set(d, a.waveNumber * f.dh / 2.0);
                 pr.dl = hn::Set(d, f.dl);
                 pr.dh = hn::Set(d, f.dh);
-                pr.jAmp = SetComplex(d, jAmplitude);
+                pr.jAmp = SetComplex(d, patchAmplitude(plate, a.wavelength));
                 PatchGeometryLanes geometry{};
                 bool haveGeometry = false;
                 for (size_t first = 0; first < count; first += lanes) {
@@ -126,68 +124,13 @@ void AddMovingPointLanes(const Station& st, const Scatterer& plate, const PlateF
                     pr.gPerp = v.gPerp;
                     pr.gPar = v.gPar;
                     // The incidence's constants as pairConstants forms them.
-                    auto incidence = [&](DVec ni, DVec ei, DVec si, DVec ci, DVec cI, DVec s2) {
-                        IncidenceLanes in;
-                        in.ni = ni;
-                        in.ei = ei;
-                        in.si = si;
-                        in.ci = ci;
-                        in.cI = cI;
-                        in.kA = hn::Div(hn::Mul(hn::Mul(hn::Neg(pr.ct), ei), cI), s2);
-                        in.kB = hn::Div(hn::Mul(hn::Neg(pr.ct), ei), s2);
-                        in.e1 = hn::Div(hn::Add(hn::Mul(hn::Mul(si, pr.ct), ni), hn::Mul(ci, pr.st)), s2);
-                        in.behind = hn::Lt(ni, hn::Zero(d));
-                        return in;
-                    };
-                    pr.plain = incidence(v.ni, v.ei, v.si, v.ci, v.cosInc, v.sin2Inc);
+                    pr.plain = IncidenceConstantsLanes(d, pr.ct, pr.st, v.ni, v.ei, v.si, v.ci, v.cosInc, v.sin2Inc);
                     pr.turned = hn::Lt(v.sin2Inc, hn::Set(d, kNearNormalSin2));
                     pr.anyTurned = !hn::AllFalse(d, pr.turned);
                     pr.plus = pr.minus = pr.plain;
                     if (HWY_UNLIKELY(pr.anyTurned)) {
-                        // Near the normal: the turned incidences lane by lane.
-                        HWY_ALIGN double g6[6][kMaxDoubleLanes];
-                        const DVec gv[6] = {v.ni, v.ei, v.si, v.ci, v.cosInc, v.sin2Inc};
-                        for (int m = 0; m < 6; ++m) hn::Store(gv[m], d, g6[m]);
-                        HWY_ALIGN double tp[9][kMaxDoubleLanes], tm[9][kMaxDoubleLanes];
-                        for (size_t l = 0; l < lanes; ++l) {
-                            ScatterGeometry g;
-                            g.cosTilt = f.cosTilt;
-                            g.sinTilt = f.sinTilt;
-                            g.incAlongNormal = g6[0][l];
-                            g.incAlongEdge = g6[1][l];
-                            g.sinIncElev = g6[2][l];
-                            g.cosIncElev = g6[3][l];
-                            g.cosInc = g6[4][l];
-                            g.sin2Inc = g6[5][l];
-                            g.k = a.waveNumber;
-                            g.omega = a.waveNumber * kSpeedOfLightFt;
-                            const bool turned = g.sin2Inc < kNearNormalSin2;
-                            const IncidenceConstants plus =
-                                turned ? incidenceConstants(turnedIncidenceGeometry(g, kNearNormalTurn)) : IncidenceConstants{};
-                            const IncidenceConstants minus =
-                                turned ? incidenceConstants(turnedIncidenceGeometry(g, -kNearNormalTurn)) : IncidenceConstants{};
-                            const double pv[9] = {plus.ni, plus.ei, plus.si, plus.ci, plus.cI, plus.kA, plus.kB, plus.e1, plus.behind};
-                            const double mv[9] = {minus.ni, minus.ei, minus.si, minus.ci, minus.cI, minus.kA, minus.kB, minus.e1, minus.behind};
-                            for (int m = 0; m < 9; ++m) {
-                                tp[m][l] = pv[m];
-                                tm[m][l] = mv[m];
-                            }
-                        }
-                        auto load = [&](double (*t)[kMaxDoubleLanes]) {
-                            IncidenceLanes in;
-                            in.ni = hn::Load(d, t[0]);
-                            in.ei = hn::Load(d, t[1]);
-                            in.si = hn::Load(d, t[2]);
-                            in.ci = hn::Load(d, t[3]);
-                            in.cI = hn::Load(d, t[4]);
-                            in.kA = hn::Load(d, t[5]);
-                            in.kB = hn::Load(d, t[6]);
-                            in.e1 = hn::Load(d, t[7]);
-                            in.behind = hn::Ne(hn::Load(d, t[8]), hn::Zero(d));
-                            return in;
-                        };
-                        pr.plus = load(tp);
-                        pr.minus = load(tm);
+                        const DVec incidence[6] = {v.ni, v.ei, v.si, v.ci, v.cosInc, v.sin2Inc};
+                        TurnedIncidenceLanes(d, f, a.waveNumber, incidence, pr.plus, pr.minus);
                     }
                     if (!haveGeometry) {
                         geometry = PatchGeometry(d, pr, ob, o, vx, vy, vz);

@@ -106,6 +106,62 @@ HWY_INLINE PairLanes PairsToLanes(DoubleTag d, const PairConstants* pairs, size_
     return p;
 }
 
+// incidenceConstants on lanes, the same operations in the same order.
+HWY_INLINE IncidenceLanes IncidenceConstantsLanes(DoubleTag d, DVec ct, DVec st, DVec ni, DVec ei,
+                                                  DVec si, DVec ci, DVec cI, DVec s2) {
+    IncidenceLanes in;
+    in.ni = ni;
+    in.ei = ei;
+    in.si = si;
+    in.ci = ci;
+    in.cI = cI;
+    in.kA = hn::Div(hn::Mul(hn::Mul(hn::Neg(ct), ei), cI), s2);
+    in.kB = hn::Div(hn::Mul(hn::Neg(ct), ei), s2);
+    in.e1 = hn::Div(hn::Add(hn::Mul(hn::Mul(si, ct), ni), hn::Mul(ci, st)), s2);
+    in.behind = hn::Lt(ni, hn::Zero(d));
+    return in;
+}
+
+// The incidences turned by +-kNearNormalTurn (pairConstants' plus and
+// minus), lane by lane, in the lanes within about 1e-4 rad of the normal;
+// the other lanes are left as they are.
+inline HWY_NOINLINE void TurnedIncidenceLanes(DoubleTag d, const PlateFrame& f, double k, const DVec (&values)[6],
+                                       IncidenceLanes& plus, IncidenceLanes& minus) {
+    const size_t lanes = hn::Lanes(d);
+    HWY_ALIGN double v[6][kMaxDoubleLanes];
+    for (int m = 0; m < 6; ++m) hn::Store(values[m], d, v[m]);
+    HWY_ALIGN double out[2][9][kMaxDoubleLanes];
+    IncidenceLanes* const turned[2] = {&plus, &minus};
+    for (int t = 0; t < 2; ++t) {
+        const IncidenceLanes& in = *turned[t];
+        const DVec kept[9] = {in.ni, in.ei, in.si, in.ci, in.cI, in.kA, in.kB, in.e1,
+                              hn::IfThenElse(in.behind, hn::Set(d, 1.0), hn::Zero(d))};
+        for (int m = 0; m < 9; ++m) hn::Store(kept[m], d, out[t][m]);
+    }
+    for (size_t l = 0; l < lanes; ++l) {
+        if (!(v[5][l] < kNearNormalSin2)) continue;
+        const ScatterGeometry g = incidenceGeometry(f, k, v[0][l], v[1][l], v[2][l], v[3][l], v[4][l], v[5][l]);
+        for (int t = 0; t < 2; ++t) {
+            const IncidenceConstants c =
+                incidenceConstants(turnedIncidenceGeometry(g, t == 0 ? kNearNormalTurn : -kNearNormalTurn));
+            const double lane[9] = {c.ni, c.ei, c.si, c.ci, c.cI, c.kA, c.kB, c.e1, c.behind};
+            for (int m = 0; m < 9; ++m) out[t][m][l] = lane[m];
+        }
+    }
+    for (int t = 0; t < 2; ++t) {
+        IncidenceLanes& in = *turned[t];
+        in.ni = hn::Load(d, out[t][0]);
+        in.ei = hn::Load(d, out[t][1]);
+        in.si = hn::Load(d, out[t][2]);
+        in.ci = hn::Load(d, out[t][3]);
+        in.cI = hn::Load(d, out[t][4]);
+        in.kA = hn::Load(d, out[t][5]);
+        in.kB = hn::Load(d, out[t][6]);
+        in.e1 = hn::Load(d, out[t][7]);
+        in.behind = hn::Ne(hn::Load(d, out[t][8]), hn::Zero(d));
+    }
+}
+
 // (a - 1) w and (a + 1) w for complex lanes a and real lanes w, as
 // std::complex's (a -+ 1.0) * w.
 HWY_INLINE ComplexLanes MinusOneTimes(DoubleTag d, ComplexLanes a, DVec w) {

@@ -39,8 +39,7 @@ void SetupPatchSourcesLanes(const Station& st, const Scatterer& plate, const Pla
     const size_t lanes = hn::Lanes(d);
     const AntennaArray& a = st.arrays[j];
     const size_t count = static_cast<size_t>(f.sourceCount[j]);
-    const double sign = plate.contributionCode == 1 ? -1.0 : 1.0;
-    const Complex jAmplitude(0.0, sign / (2.0 * a.wavelength));
+    const Complex jAmplitude = patchAmplitude(plate, a.wavelength);
 
     HWY_ALIGN double buf[24][kMaxDoubleLanes];
     for (size_t first = 0; first < count; first += lanes) {
@@ -63,17 +62,8 @@ void SetupPatchSourcesLanes(const Station& st, const Scatterer& plate, const Pla
             ps.source[1] = a.elementY[s];
             ps.source[2] = a.elementZ[s];
             ps.sourceHeight = ps.source[2];
-            ScatterGeometry& geo = ps.geometry;
-            geo.cosTilt = f.cosTilt;
-            geo.sinTilt = f.sinTilt;
-            geo.k = a.waveNumber;
-            geo.omega = a.waveNumber * kSpeedOfLightFt;
-            geo.incAlongNormal = buf[0][l];
-            geo.incAlongEdge = buf[1][l];
-            geo.sinIncElev = buf[2][l];
-            geo.cosIncElev = buf[3][l];
-            geo.cosInc = buf[4][l];
-            geo.sin2Inc = buf[5][l];
+            ps.geometry = incidenceGeometry(f, a.waveNumber, buf[0][l], buf[1][l], buf[2][l], buf[3][l],
+                                            buf[4][l], buf[5][l]);
             ps.rhoI = buf[6][l];
             ps.ec = Complex(buf[7][l], buf[8][l]);
             ps.es = Complex(buf[9][l], buf[10][l]);
@@ -89,7 +79,7 @@ void SetupPatchSourcesLanes(const Station& st, const Scatterer& plate, const Pla
             ps.halfKdh = a.waveNumber * f.dh / 2.0;
             ps.dl = f.dl;
             ps.dh = f.dh;
-            facing[s] = geo.incAlongNormal > 0;  // else the source lies behind the plate
+            facing[s] = ps.geometry.incAlongNormal > 0;  // else the source lies behind the plate
         }
     }
 }

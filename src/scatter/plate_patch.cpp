@@ -138,8 +138,7 @@ bool setupPatchSource(const Station& st, const Scatterer& plate, const PlateFram
     ps.ui = g.cosIncElev * g.sinTilt * g.incAlongNormal + g.sinIncElev * g.cosTilt;
     ps.ei = g.cosIncElev * g.incAlongEdge;
 
-    const double sign = plate.contributionCode == 1 ? -1.0 : 1.0;
-    ps.jAmplitude = Complex(0.0, sign / (2.0 * a.wavelength));
+    ps.jAmplitude = patchAmplitude(plate, a.wavelength);
     ps.groundShift = 2.0 * ps.sourceHeight * g.cosTilt / ps.rhoI;
     ps.halfKdl = g.k * f.dl / 2.0;
     ps.halfKdh = g.k * f.dh / 2.0;

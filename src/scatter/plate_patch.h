@@ -81,6 +81,30 @@ struct PatchSource {
     double dl = 0, dh = 0;            // patch width and height (the patch area is dl * dh)
 };
 
+// j (+-1) / (2 lambda), the pair's amplitude: -1 for contributionCode 1.
+inline Complex patchAmplitude(const Scatterer& plate, double wavelength) {
+    const double sign = plate.contributionCode == 1 ? -1.0 : 1.0;
+    return Complex(0.0, sign / (2.0 * wavelength));
+}
+
+// A pair's geometry from its incidence values (as the vector set-up gives
+// them): the frame's tilt, the wave number k and the incidence cosines.
+inline ScatterGeometry incidenceGeometry(const PlateFrame& f, double k, double ni, double ei,
+                                         double si, double ci, double cosInc, double sin2Inc) {
+    ScatterGeometry g;
+    g.cosTilt = f.cosTilt;
+    g.sinTilt = f.sinTilt;
+    g.k = k;
+    g.omega = k * kSpeedOfLightFt;
+    g.incAlongNormal = ni;
+    g.incAlongEdge = ei;
+    g.sinIncElev = si;
+    g.cosIncElev = ci;
+    g.cosInc = cosInc;
+    g.sin2Inc = sin2Inc;
+    return g;
+}
+
 // Sets up the pair (array j, source s) for the patch centred at Q. Returns
 // false when the source lies behind the plate (incAlongNormal <= 0): the
 // caller counts the pair as not facing and visits no point for it.
