@@ -48,7 +48,8 @@ void EvaluatePatchPairsLanes(const PatchSource* pairs, const PatchObserver* obse
         }
         const PairLanes pr = PairsToLanes(d, constants, count, false);
         const ObserverLanes ob{hn::Load(d, w[0]), hn::Load(d, w[1]), hn::Load(d, w[2]), hn::Load(d, w[3])};
-        const ContributionLanes c = EvaluatePair(d, pr, ob, PatchGeometry(d, pr, ob, o, vx, vy, vz), o, vx, vy, vz);
+        const ContributionLanes c =
+            EvaluatePair(d, pr, PatchGeometry(d, pr, ob, o, vx, vy, vz), SourcePhase(d, pr, o, vx, vy, vz));
         const DVec values[8] = {c.csb.re, c.csb.im, c.sbo.re, c.sbo.im,
                                 c.f.f90,  c.f.f150, c.f.f0,   c.f.f60};
         for (int v = 0; v < 8; ++v) hn::Store(values[v], d, r[v]);
@@ -77,6 +78,23 @@ void AddMovingPointLanes(const Station& st, const Scatterer& plate, const PlateF
     const DVec vx = hn::Set(d, velocity[0]), vy = hn::Set(d, velocity[1]), vz = hn::Set(d, velocity[2]);
     HWY_ALIGN double r[9][kMaxDoubleLanes];
     int64_t totalCount = 0, notFacingCount = 0;
+    // The Doppler part of each element's direct path to the point, which
+    // every patch's pairs of that element share (as the fixed plate's).
+    HWY_ALIGN double phase[2][3][kMaxArrayElements + kMaxDoubleLanes];
+    for (int j = 0; j < f.arrayCount; ++j) {
+        const AntennaArray& a = st.arrays[j];
+        const size_t count = static_cast<size_t>(f.sourceCount[j]);
+        for (size_t first = 0; first < count; first += lanes) {
+            const size_t n = count - first < lanes ? count - first : lanes;
+            const DVec ex = LoadPadded(d, a.elementX + first, n, a.elementX[first + n - 1]);
+            const DVec ey = LoadPadded(d, a.elementY + first, n, a.elementY[first + n - 1]);
+            const DVec ez = LoadPadded(d, a.elementZ + first, n, a.elementZ[first + n - 1]);
+            const DopplerPhaseLanes ph = DopplerPhase(d, RateFrom(d, ex, ey, ez, o, vx, vy, vz, hn::Set(d, a.waveNumber)));
+            hn::Store(ph.u, d, &phase[j][0][first]);
+            hn::Store(ph.su, d, &phase[j][1][first]);
+            hn::Store(ph.cu, d, &phase[j][2][first]);
+        }
+    }
     double rowStart[3] = {f.first[0], f.first[1], f.first[2]};
     for (int32_t p = 0; p < f.nr; ++p, addStep(rowStart, f.rstep)) {
         double centre[3] = {rowStart[0], rowStart[1], rowStart[2]};
@@ -117,6 +135,8 @@ void AddMovingPointLanes(const Station& st, const Scatterer& plate, const PlateF
                     pr.eiEdge = v.edge;
                     pr.groundShift = v.groundShift;
                     SinCos(d, hn::Mul(pr.halfKdh, pr.groundShift), &pr.sinShift, &pr.cosShift);
+                    SinCos(d, hn::Mul(pr.halfKdl, pr.eiEdge), &pr.sinEdge, &pr.cosEdge);
+                    SinCos(d, hn::Mul(pr.halfKdh, pr.ui), &pr.sinHeight, &pr.cosHeight);
                     pr.ec = v.ec;
                     pr.es = v.es;
                     pr.ecG = v.ecG;
@@ -136,7 +156,9 @@ void AddMovingPointLanes(const Station& st, const Scatterer& plate, const PlateF
                         geometry = PatchGeometry(d, pr, ob, o, vx, vy, vz);
                         haveGeometry = true;
                     }
-                    const ContributionLanes c = EvaluatePair(d, pr, ob, geometry, o, vx, vy, vz);
+                    const DopplerPhaseLanes source{hn::Load(d, &phase[j][0][first]), hn::Load(d, &phase[j][1][first]),
+                                                   hn::Load(d, &phase[j][2][first])};
+                    const ContributionLanes c = EvaluatePair(d, pr, geometry, source);
                     const DVec values[9] = {c.csb.re, c.csb.im, c.sbo.re, c.sbo.im, c.f.f90,
                                             c.f.f150, c.f.f0,   c.f.f60,  hn::IfThenElse(facing, hn::Set(d, 1.0), hn::Zero(d))};
                     for (int m = 0; m < 9; ++m) hn::Store(values[m], d, r[m]);

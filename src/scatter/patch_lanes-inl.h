@@ -29,6 +29,7 @@ struct PairLanes {
     DVec qx, qy, qz, sx, sy, sz;
     DVec k, ct, st, ui, eiEdge, halfKdl, halfKdh, groundShift, dl, dh;
     DVec sinShift, cosShift;
+    DVec sinEdge, cosEdge, sinHeight, cosHeight;
     ComplexLanes jAmp, ec, es, ecG, esG, gPerp, gPar;
     DMask turned;
     bool anyTurned;
@@ -91,6 +92,11 @@ HWY_INLINE PairLanes PairsToLanes(DoubleTag d, const PairConstants* pairs, size_
     p.dh = next();
     p.sinShift = next();
     p.cosShift = next();
+    p.sinEdge = next();
+    p.cosEdge = next();
+    p.sinHeight = next();
+    p.cosHeight = next();
+    next();  // the source slot: the fixed plate's kernel reads it itself
     p.jAmp = nextComplex();
     p.ec = nextComplex();
     p.es = nextComplex();
@@ -162,45 +168,49 @@ inline HWY_NOINLINE void TurnedIncidenceLanes(DoubleTag d, const PlateFrame& f, 
     }
 }
 
-// (a - 1) w and (a + 1) w for complex lanes a and real lanes w, as
-// std::complex's (a -+ 1.0) * w.
-HWY_INLINE ComplexLanes MinusOneTimes(DoubleTag d, ComplexLanes a, DVec w) {
-    return {hn::Mul(hn::Sub(a.re, hn::Set(d, 1.0)), w), hn::Mul(a.im, w)};
-}
-HWY_INLINE ComplexLanes PlusOneTimes(DoubleTag d, ComplexLanes a, DVec w) {
-    return {hn::Mul(hn::Add(a.re, hn::Set(d, 1.0)), w), hn::Mul(a.im, w)};
+// What the polarisation factor takes from one observation path alone: the
+// observer's along/across cosines eo, no, its elevation sine and cosine so,
+// co, and o1 = -co ct no - st so, ct co eo and st + so o1 (ct, st the tilt's).
+struct PolarizationPathLanes {
+    DVec eo, no, so, co, o1, ctCoEo, stSoO1;
+};
+HWY_INLINE PolarizationPathLanes PolarizationPath(DVec ct, DVec st, DVec eo, DVec no, DVec so, DVec co) {
+    PolarizationPathLanes q{eo, no, so, co, {}, {}, {}};
+    q.o1 = hn::Sub(hn::Mul(hn::Mul(hn::Neg(co), ct), no), hn::Mul(st, so));
+    q.ctCoEo = hn::Mul(hn::Mul(ct, co), eo);
+    q.stSoO1 = hn::Add(st, hn::Mul(so, q.o1));
+    return q;
 }
 
-// The physical-optics factor away from the normal, per lane: eo, no the
-// observer's along/across cosines, so, co its elevation sine and cosine.
-HWY_INLINE ComplexLanes PlainPolarization(DoubleTag d, const IncidenceLanes& in, const PairLanes& pr, DVec eo,
-                               DVec no, DVec so, DVec co) {
-    const DVec ct = pr.ct, st = pr.st;
-    const DVec A = hn::Add(hn::Mul(eo, in.ni), hn::Mul(no, in.ei));
-    const DVec B = hn::Sub(hn::Mul(no, in.ni), hn::Mul(eo, in.ei));
-    const DVec r1 = hn::Sub(hn::Mul(in.si, so), hn::Mul(hn::Mul(B, in.ci), co));
-    const DVec m1 = hn::Mul(hn::Mul(A, in.ci), co);
-    const DVec o1 = hn::Sub(hn::Mul(hn::Mul(hn::Neg(co), ct), no), hn::Mul(st, so));
-    const DVec wA = hn::Mul(hn::Sub(hn::Mul(hn::Mul(hn::Mul(r1, ct), co), eo), hn::Mul(m1, o1)), in.kA);
-    const DVec wB = hn::Mul(hn::Sub(hn::Mul(hn::Mul(hn::Mul(in.cI, ct), co), eo), m1), in.kB);
-    const DVec wC = hn::Mul(
-        hn::Sub(hn::Sub(hn::Mul(r1, so), in.si), hn::Mul(hn::Add(st, hn::Mul(so, o1)), in.cI)), in.e1);
-    const DVec wD =
-        hn::Mul(hn::Mul(hn::Sub(hn::Mul(hn::Neg(st), r1), hn::Mul(in.si, o1)), in.e1), in.cI);
-    ComplexLanes p = MinusOneTimes(d, pr.gPar, wA);
-    p = Sub(p, PlusOneTimes(d, pr.gPar, wB));
-    p = Sub(p, PlusOneTimes(d, pr.gPerp, wC));
-    p = Add(p, MinusOneTimes(d, pr.gPerp, wD));
-    return {hn::IfThenElse(in.behind, hn::Zero(d), p.re), hn::IfThenElse(in.behind, hn::Zero(d), p.im)};
+// The physical-optics factor away from the normal, per lane (numerics.cpp's
+// plainPolarizationFactor, its products regrouped around the path's parts):
+// (gPar - 1) wA - (gPar + 1) wB - (gPerp + 1) wC + (gPerp - 1) wD
+//   = gPar (wA - wB) + gPerp (wD - wC) - (wA + wB + wC + wD) for real w.
+HWY_INLINE ComplexLanes PlainPolarization(DoubleTag d, const IncidenceLanes& in, const PairLanes& pr,
+                                          const PolarizationPathLanes& q) {
+    const DVec A = hn::Add(hn::Mul(q.eo, in.ni), hn::Mul(q.no, in.ei));
+    const DVec B = hn::Sub(hn::Mul(q.no, in.ni), hn::Mul(q.eo, in.ei));
+    const DVec cc = hn::Mul(in.ci, q.co);
+    const DVec r1 = hn::Sub(hn::Mul(in.si, q.so), hn::Mul(B, cc));
+    const DVec m1 = hn::Mul(A, cc);
+    const DVec wA = hn::Mul(hn::Sub(hn::Mul(r1, q.ctCoEo), hn::Mul(m1, q.o1)), in.kA);
+    const DVec wB = hn::Mul(hn::Sub(hn::Mul(in.cI, q.ctCoEo), m1), in.kB);
+    const DVec wC = hn::Mul(hn::Sub(hn::Sub(hn::Mul(r1, q.so), in.si), hn::Mul(q.stSoO1, in.cI)), in.e1);
+    const DVec wD = hn::Mul(hn::Mul(hn::Sub(hn::Mul(hn::Neg(pr.st), r1), hn::Mul(in.si, q.o1)), in.e1), in.cI);
+    const DVec par = hn::Sub(wA, wB), perp = hn::Sub(wD, wC);
+    const DVec all = hn::Add(hn::Add(wA, wB), hn::Add(wC, wD));
+    const DVec re = hn::Sub(hn::Add(hn::Mul(pr.gPar.re, par), hn::Mul(pr.gPerp.re, perp)), all);
+    const DVec im = hn::Add(hn::Mul(pr.gPar.im, par), hn::Mul(pr.gPerp.im, perp));
+    return {hn::IfThenElse(in.behind, hn::Zero(d), re), hn::IfThenElse(in.behind, hn::Zero(d), im)};
 }
 
 // Within about 1e-4 rad of the normal the mean of the
 // factors for the incidence turned both ways (numerics.h).
-HWY_INLINE ComplexLanes Polarization(DoubleTag d, const PairLanes& pr, DVec eo, DVec no, DVec so, DVec co) {
-    ComplexLanes p = PlainPolarization(d, pr.plain, pr, eo, no, so, co);
+HWY_INLINE ComplexLanes Polarization(DoubleTag d, const PairLanes& pr, const PolarizationPathLanes& q) {
+    ComplexLanes p = PlainPolarization(d, pr.plain, pr, q);
     if (HWY_UNLIKELY(pr.anyTurned)) {
-        const ComplexLanes plus = PlainPolarization(d, pr.plus, pr, eo, no, so, co);
-        const ComplexLanes minus = PlainPolarization(d, pr.minus, pr, eo, no, so, co);
+        const ComplexLanes plus = PlainPolarization(d, pr.plus, pr, q);
+        const ComplexLanes minus = PlainPolarization(d, pr.minus, pr, q);
         const ComplexLanes mean = Scale(Add(plus, minus), hn::Set(d, 0.5));
         p = {hn::IfThenElse(pr.turned, mean.re, p.re), hn::IfThenElse(pr.turned, mean.im, p.im)};
     }
@@ -226,15 +236,19 @@ HWY_INLINE ObserverLanes ObservePatch(DoubleTag d, const PlateFrame& f, const Po
 }
 
 // What one observation path shares among the sources of a patch and array:
-// R, cos e, sin e, u_o, cos e along and e^{j k R}.
+// R, cos e, sin e, u_o, e^{j k R} / R, and the observer's parts of the sinc
+// arguments, b = k dl/2 cos e along and B = k dh/2 u_o, with their sines and
+// cosines.
 struct PathGeometryLanes {
-    DVec wz, rs, co, so, uo, coAlong;
-    ComplexLanes phase;
+    DVec wz, rs, co, so, uo;
+    PolarizationPathLanes polarization;
+    ComplexLanes phaseOverR;
+    DVec edge, sinEdge, cosEdge, height, sinHeight, cosHeight;
 };
-// Both paths, and the rate of the path from the patch centre for Doppler.
+// Both paths, and the Doppler part of the path from the patch centre.
 struct PatchGeometryLanes {
     PathGeometryLanes direct, image;
-    DVec ws;
+    DopplerPhaseLanes scattered;
 };
 
 HWY_INLINE PathGeometryLanes PathGeometry(DoubleTag d, const PairLanes& pr, const ObserverLanes& ob, DVec wz) {
@@ -244,19 +258,39 @@ HWY_INLINE PathGeometryLanes PathGeometry(DoubleTag d, const PairLanes& pr, cons
     g.co = hn::Div(ob.rhoS, g.rs);
     g.so = hn::Div(wz, g.rs);
     g.uo = hn::Sub(hn::Mul(g.so, pr.ct), hn::Mul(hn::Mul(g.co, ob.across), pr.st));
-    g.coAlong = hn::Mul(g.co, ob.along);
-    g.phase = UnitPhasor(d, hn::Mul(pr.k, g.rs));
+    g.polarization = PolarizationPath(pr.ct, pr.st, ob.along, ob.across, g.so, g.co);
+    g.phaseOverR = DivReal(UnitPhasor(d, hn::Mul(pr.k, g.rs)), g.rs);
+    g.edge = hn::Mul(pr.halfKdl, hn::Mul(g.co, ob.along));
+    SinCos(d, g.edge, &g.sinEdge, &g.cosEdge);
+    g.height = hn::Mul(pr.halfKdh, g.uo);
+    SinCos(d, g.height, &g.sinHeight, &g.cosHeight);
     return g;
 }
 
-// Reads of the pair: the patch centre, k and the tilt only.
+// Reads of the pair: the patch centre, k, the tilt and k dl/2, k dh/2 only.
 HWY_INLINE PatchGeometryLanes PatchGeometry(DoubleTag d, const PairLanes& pr, const ObserverLanes& ob,
                                  const PointLanes& o, DVec vx, DVec vy, DVec vz) {
     PatchGeometryLanes g;
     g.direct = PathGeometry(d, pr, ob, ob.wz);
     g.image = PathGeometry(d, pr, ob, hn::Neg(hn::Add(pr.qz, o.z)));
-    g.ws = RateFrom(d, pr.qx, pr.qy, pr.qz, o, vx, vy, vz, pr.k);
+    g.scattered = DopplerPhase(d, RateFrom(d, pr.qx, pr.qy, pr.qz, o, vx, vy, vz, pr.k));
     return g;
+}
+
+// The Doppler part of the direct path from the pair's source.
+HWY_INLINE DopplerPhaseLanes SourcePhase(DoubleTag d, const PairLanes& pr, const PointLanes& o, DVec vx,
+                                         DVec vy, DVec vz) {
+    return DopplerPhase(d, RateFrom(d, pr.sx, pr.sy, pr.sz, o, vx, vy, vz, pr.k));
+}
+
+// sin(x) / x for x = a - b from the sines and cosines of a and b; lanes
+// within 1/2 of zero, where the difference of products loses the quotient's
+// digits, take sinc x itself.
+HWY_INLINE DVec SincOfDifference(DoubleTag d, DVec x, DVec sinX) {
+    const DVec quotient = hn::Div(sinX, x);
+    const DMask near = hn::Lt(hn::Abs(x), hn::Set(d, 0.5));
+    if (HWY_UNLIKELY(!hn::AllFalse(d, near))) return hn::IfThenElse(near, SincSmall(d, x), quotient);
+    return quotient;
 }
 
 // One observation path: its height factors for direct and ground-reflected
@@ -266,28 +300,25 @@ struct PathLanes {
     ComplexLanes x;
 };
 
-HWY_INLINE PathLanes PatchPath(DoubleTag d, const PairLanes& pr, const ObserverLanes& ob,
+// Every sine here comes from the pair's and the path's by the sums of angles:
+// sin(a - b) = sin a cos b - cos a sin b for the edge factor and the direct
+// height factor, and sin(x + G) = sin x cos G + cos x sin G with G = k dh/2
+// groundShift for the reflected one.
+HWY_INLINE PathLanes PatchPath(DoubleTag d, const PairLanes& pr,
                     const PathGeometryLanes& g, double groundSign) {
-    const DVec b = hn::Sub(pr.ui, g.uo);
-    const DVec edge = hn::Mul(pr.halfKdl, hn::Sub(pr.eiEdge, g.coAlong));
-    const DVec fE = hn::Mul(hn::Mul(hn::Mul(hn::Set(d, groundSign), Sinc(d, edge)), pr.dl), pr.dh);
+    const DVec edge = hn::Sub(hn::Mul(pr.halfKdl, pr.eiEdge), g.edge);
+    const DVec sinEdge = hn::Sub(hn::Mul(pr.sinEdge, g.cosEdge), hn::Mul(pr.cosEdge, g.sinEdge));
+    const DVec fE = hn::Mul(hn::Mul(hn::Mul(hn::Set(d, groundSign), SincOfDifference(d, edge, sinEdge)), pr.dl), pr.dh);
     PathLanes out;
-    // Both height factors from one sine and cosine: sin(x + G) = sin x cos G
-    // + cos x sin G with G = k dh/2 groundShift; lanes within 1/2 of a zero
-    // of the second divisor take its sinc itself.
-    const DVec x1 = hn::Mul(pr.halfKdh, b);
-    const DVec x2 = hn::Mul(pr.halfKdh, hn::Add(pr.groundShift, b));
-    DVec sin1, cos1;
-    SinCos(d, x1, &sin1, &cos1);
-    const DVec one = hn::Set(d, 1.0);
-    const DVec series1 = hn::Sub(one, hn::Div(hn::Mul(x1, x1), hn::Set(d, 6.0)));
-    out.sDirect = hn::IfThenElse(hn::Lt(hn::Abs(x1), hn::Set(d, 0.0001)), series1, hn::Div(sin1, x1));
+    const DVec x1 = hn::Sub(hn::Mul(pr.halfKdh, pr.ui), g.height);
+    const DVec sin1 = hn::Sub(hn::Mul(pr.sinHeight, g.cosHeight), hn::Mul(pr.cosHeight, g.sinHeight));
+    const DVec cos1 = hn::Add(hn::Mul(pr.cosHeight, g.cosHeight), hn::Mul(pr.sinHeight, g.sinHeight));
+    out.sDirect = SincOfDifference(d, x1, sin1);
+    const DVec x2 = hn::Add(x1, hn::Mul(pr.halfKdh, pr.groundShift));
     const DVec sin2 = hn::Add(hn::Mul(sin1, pr.cosShift), hn::Mul(cos1, pr.sinShift));
-    out.sReflected = hn::Div(sin2, x2);
-    const DMask near2 = hn::Lt(hn::Abs(x2), hn::Set(d, 0.5));
-    if (HWY_UNLIKELY(!hn::AllFalse(d, near2))) out.sReflected = hn::IfThenElse(near2, Sinc(d, x2), out.sReflected);
-    const ComplexLanes p = Polarization(d, pr, ob.along, ob.across, g.so, g.co);
-    out.x = DivReal(Mul(Scale(p, fE), g.phase), g.rs);
+    out.sReflected = SincOfDifference(d, x2, sin2);
+    const ComplexLanes p = Polarization(d, pr, g.polarization);
+    out.x = Mul(Scale(p, fE), g.phaseOverR);
     return out;
 }
 
@@ -296,19 +327,19 @@ struct ContributionLanes {
     DopplerLanes f;
 };
 
-// The pair's CSB, SBO and Doppler factors at the observer o moving with
-// (vx, vy, vz), given its patch's geometry; all zero where a value is not finite.
-HWY_INLINE ContributionLanes EvaluatePair(DoubleTag d, const PairLanes& pr, const ObserverLanes& ob,
-                               const PatchGeometryLanes& g, const PointLanes& o, DVec vx, DVec vy,
-                               DVec vz) {
-    const PathLanes direct = PatchPath(d, pr, ob, g.direct, 1.0);
-    const PathLanes image = PatchPath(d, pr, ob, g.image, -1.0);
+// The pair's CSB, SBO and Doppler factors at the observer o, given its
+// patch's geometry and the Doppler part of its source's direct path; all
+// zero where a value is not finite.
+HWY_INLINE ContributionLanes EvaluatePair(DoubleTag d, const PairLanes& pr, const PatchGeometryLanes& g,
+                                          const DopplerPhaseLanes& source) {
+    const PathLanes direct = PatchPath(d, pr, g.direct, 1.0);
+    const PathLanes image = PatchPath(d, pr, g.image, -1.0);
     const ComplexLanes td = Add(Scale(direct.x, direct.sDirect), Scale(image.x, image.sDirect));
     const ComplexLanes tr = Add(Scale(direct.x, direct.sReflected), Scale(image.x, image.sReflected));
     ContributionLanes c;
     c.csb = Mul(pr.jAmp, Add(Mul(pr.ec, td), Mul(pr.ecG, tr)));
     c.sbo = Mul(pr.jAmp, Add(Mul(pr.es, td), Mul(pr.esG, tr)));
-    c.f = DopplerFromRates(d, g.ws, RateFrom(d, pr.sx, pr.sy, pr.sz, o, vx, vy, vz, pr.k));
+    c.f = DopplerFromPhases(d, g.scattered, source);
     // An observer on the patch centre (R at most 1e-10 ft, the floor of
     // rho_s) has no defined term: left out, as a term that is not finite.
     const DMask defined = hn::Gt(g.direct.rs, hn::Set(d, 1e-10));

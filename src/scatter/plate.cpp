@@ -34,14 +34,14 @@ int computePlate(RunData& rd, const Scatterer& plate, int plateSerial) {
     std::vector<PatchSource> pairs;
     pairs.reserve(kPairsPerPass);
     // One field pass adds the pairs gathered so far to every record.
-    std::vector<PairConstants> constants;
+    PreparedPairs prepared;
     auto addPairs = [&]() {
         if (pairs.empty()) return 0;
-        preparePlatePairs(pairs, constants);
+        preparePlatePairs(pairs, prepared);
         const int status = runFieldPass(
             rd, false,
             [&](const PassBlock& b, int slot) {
-                addPlatePairs(st, plate, frame, pairs, constants, b.points, b.records,
+                addPlatePairs(st, plate, frame, pairs, prepared, b.points, b.records,
                               lit[static_cast<size_t>(slot)]);
             },
             [&](int32_t) {

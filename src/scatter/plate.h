@@ -27,10 +27,17 @@ void addPlatePairs(const Station& st, const Scatterer& plate, const PlateFrame& 
                    std::span<FieldRecord> records, int64_t& lit);
 
 // The same with the pairs already in the kernel's form (preparePlatePairs),
-// as a field pass hands them to every range of points.
-void preparePlatePairs(std::span<const PatchSource> pairs, std::vector<PairConstants>& constants);
+// as a field pass hands them to every range of points: each pair's
+// constants, and the distinct sources (x, y, z in feet, k in radians per
+// foot; four doubles each) whose direct paths' Doppler parts every pair of
+// that source shares at a point.
+struct PreparedPairs {
+    std::vector<PairConstants> constants;
+    std::vector<double> sources;
+};
+void preparePlatePairs(std::span<const PatchSource> pairs, PreparedPairs& prepared);
 void addPlatePairs(const Station& st, const Scatterer& plate, const PlateFrame& frame,
-                   std::span<const PatchSource> pairs, std::span<const PairConstants> constants,
+                   std::span<const PatchSource> pairs, const PreparedPairs& prepared,
                    std::span<const ObservationPoint> points, std::span<FieldRecord> records,
                    int64_t& lit);
 

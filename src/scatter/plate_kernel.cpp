@@ -23,14 +23,17 @@
 // A contribution that is not finite adds zero, as the scalar engine's.
 #include "scatter/plate.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <vector>
 
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "scatter/plate_kernel.cpp"
 #include "hwy/foreach_target.h"  // IWYU pragma: keep
 
+#include "hwy/aligned_allocator.h"
 #include "hwy/highway.h"
 #include "scatter/numerics.h"
 #include "scatter/patch_lanes-inl.h"
@@ -78,6 +81,10 @@ PairConstants pairConstants(const PatchSource& ps) {
     // The vector sine and cosine, as the moving plate's lanes compute them.
     const double shift = ps.halfKdh * ps.groundShift;
     vectorSinCos(&shift, 1, &c.sinShift, &c.cosShift);
+    const double edge = ps.halfKdl * ps.ei, height = ps.halfKdh * ps.ui;
+    vectorSinCos(&edge, 1, &c.sinEdge, &c.cosEdge);
+    vectorSinCos(&height, 1, &c.sinHeight, &c.cosHeight);
+    c.sourceSlot = 0;
     c.jAmp = ps.jAmplitude;
     c.ec = ps.ec;
     c.es = ps.es;
@@ -105,24 +112,36 @@ namespace HWY_NAMESPACE {
 
 void AddPlatePairsLanes(const Station& st, const Scatterer& plate, const PlateFrame& frame,
                         const PatchSource* pairs, const PairConstants* constants, size_t pairCount,
-                        const ObservationPoint* points, FieldRecord* records, size_t n, int64_t* lit) {
+                        const double* sources, size_t sourceCount, const ObservationPoint* points,
+                        FieldRecord* records, size_t n, int64_t* lit) {
     const DoubleTag d;
     const size_t lanes = hn::Lanes(d);
     const bool bothSides = plate.bothSidesFlag != 0;
     const double captureWeight = st.system.captureWeight;
     int64_t litCount = 0;
+    // Per source, the Doppler part of its direct path to the block's points.
+    const auto phases = hwy::AllocateAligned<double>(sourceCount * 3 * lanes + 1);
     for (size_t i = 0; i < n; i += lanes) {
         const size_t count = n - i < lanes ? n - i : lanes;
         const PointLanes o = LoadPoints(d, points + i, count);
         const DMask valid = hn::FirstN(d, count);
         RecordLanes acc;
         LoadRecords(d, records + i, count, acc);
+        for (size_t s = 0; s < sourceCount; ++s) {
+            const double* at = sources + 4 * s;
+            const DopplerPhaseLanes ph =
+                DopplerPhase(d, RateFrom(d, hn::Set(d, at[0]), hn::Set(d, at[1]), hn::Set(d, at[2]), o, o.vx,
+                                         o.vy, o.vz, hn::Set(d, at[3])));
+            hn::Store(ph.u, d, &phases[(3 * s) * lanes]);
+            hn::Store(ph.su, d, &phases[(3 * s + 1) * lanes]);
+            hn::Store(ph.cu, d, &phases[(3 * s + 2) * lanes]);
+        }
         int32_t patch = -1;
         int array = -1;
         ObserverLanes ob{};
         PatchGeometryLanes geometry{};
         DMask litMask = valid;
-        bool anyLit = false;
+        bool anyLit = false, allLit = false;
         int64_t litLanes = 0;
         for (size_t p = 0; p < pairCount; ++p) {
             const PairLanes pr = PairsToLanes(d, &constants[p], 1, true);
@@ -132,6 +151,7 @@ void AddPlatePairsLanes(const Station& st, const Scatterer& plate, const PlateFr
                 ob = ObservePatch(d, frame, o, pr.qx, pr.qy, pr.qz);
                 litMask = bothSides ? valid : hn::And(hn::Gt(ob.across, hn::Zero(d)), valid);
                 anyLit = !hn::AllFalse(d, litMask);
+                allLit = hn::AllTrue(d, litMask);
                 litLanes = static_cast<int64_t>(hn::CountTrue(d, litMask));
             }
             if (!anyLit) continue;
@@ -140,8 +160,12 @@ void AddPlatePairsLanes(const Station& st, const Scatterer& plate, const PlateFr
                 array = pairs[p].j;
                 geometry = PatchGeometry(d, pr, ob, o, o.vx, o.vy, o.vz);
             }
-            const ContributionLanes c = EvaluatePair(d, pr, ob, geometry, o, o.vx, o.vy, o.vz);
-            AccumulateLanes(d, pairs[p].j, captureWeight, c.csb, c.sbo, c.f, litMask, acc);
+            const size_t slot = static_cast<size_t>(constants[p].sourceSlot);
+            const DopplerPhaseLanes source{hn::Load(d, &phases[(3 * slot) * lanes]),
+                                           hn::Load(d, &phases[(3 * slot + 1) * lanes]),
+                                           hn::Load(d, &phases[(3 * slot + 2) * lanes])};
+            const ContributionLanes c = EvaluatePair(d, pr, geometry, source);
+            AccumulateLanes(d, pairs[p].j, captureWeight, c.csb, c.sbo, c.f, litMask, allLit, acc);
             litCount += litLanes;
         }
         StoreRecords(d, acc, records + i, count);
@@ -159,25 +183,35 @@ namespace ils {
 HWY_EXPORT(AddPlatePairsLanes);
 
 void addPlatePairs(const Station& st, const Scatterer& plate, const PlateFrame& frame,
-                   std::span<const PatchSource> pairs, std::span<const PairConstants> constants,
+                   std::span<const PatchSource> pairs, const PreparedPairs& prepared,
                    std::span<const ObservationPoint> points, std::span<FieldRecord> records,
                    int64_t& lit) {
-    HWY_DYNAMIC_DISPATCH(AddPlatePairsLanes)(st, plate, frame, pairs.data(), constants.data(),
-                                             pairs.size(), points.data(), records.data(),
+    HWY_DYNAMIC_DISPATCH(AddPlatePairsLanes)(st, plate, frame, pairs.data(), prepared.constants.data(),
+                                             pairs.size(), prepared.sources.data(),
+                                             prepared.sources.size() / 4, points.data(), records.data(),
                                              points.size(), &lit);
 }
 
 void addPlatePairs(const Station& st, const Scatterer& plate, const PlateFrame& frame,
                    std::span<const PatchSource> pairs, std::span<const ObservationPoint> points,
                    std::span<FieldRecord> records, int64_t& lit) {
-    std::vector<PairConstants> constants;
-    preparePlatePairs(pairs, constants);
-    addPlatePairs(st, plate, frame, pairs, constants, points, records, lit);
+    PreparedPairs prepared;
+    preparePlatePairs(pairs, prepared);
+    addPlatePairs(st, plate, frame, pairs, prepared, points, records, lit);
 }
 
-void preparePlatePairs(std::span<const PatchSource> pairs, std::vector<PairConstants>& constants) {
-    constants.resize(pairs.size());
-    for (size_t p = 0; p < pairs.size(); ++p) constants[p] = pairConstants(pairs[p]);
+void preparePlatePairs(std::span<const PatchSource> pairs, PreparedPairs& prepared) {
+    prepared.constants.resize(pairs.size());
+    prepared.sources.clear();
+    std::map<std::array<double, 4>, size_t> slots;
+    for (size_t p = 0; p < pairs.size(); ++p) {
+        PairConstants& c = prepared.constants[p];
+        c = pairConstants(pairs[p]);
+        const std::array<double, 4> key{c.s[0], c.s[1], c.s[2], c.k};
+        const auto [at, added] = slots.try_emplace(key, slots.size());
+        if (added) prepared.sources.insert(prepared.sources.end(), key.begin(), key.end());
+        c.sourceSlot = static_cast<double>(at->second);
+    }
 }
 
 }  // namespace ils

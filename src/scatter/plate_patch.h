@@ -158,6 +158,10 @@ struct PairConstants {
     double q[3], s[3];  // patch centre, source
     double k, ct, st, ui, eiEdge, halfKdl, halfKdh, groundShift, dl, dh;
     double sinShift, cosShift;  // of k dh/2 * groundShift
+    // Of the incidence's parts of the sinc arguments, k dl/2 * eiEdge and
+    // k dh/2 * ui: the kernels subtract the observer's parts by the sums of angles.
+    double sinEdge, cosEdge, sinHeight, cosHeight;
+    double sourceSlot;  // index of (S, k) among the distinct sources of a pass
     Complex jAmp, ec, es, ecG, esG, gPerp, gPar;
     double turned;  // 1 within about 1e-4 rad of the normal
     IncidenceConstants plain, plus, minus;

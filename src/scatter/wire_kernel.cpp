@@ -80,8 +80,7 @@ void AddWireSegmentsLanes(const Station& st, const WireArrayFrame& f, const Wire
             const DVec x2 = hn::Mul(h, hn::Add(muDiff, hn::Set(d, g.imageShift)));
             DVec sin1, cos1;
             SinCos(d, x1, &sin1, &cos1);
-            const DVec series1 = hn::Sub(one, hn::Div(hn::Mul(x1, x1), hn::Set(d, 6.0)));
-            const DVec sinc1 = hn::IfThenElse(hn::Lt(hn::Abs(x1), hn::Set(d, 0.0001)), series1, hn::Div(sin1, x1));
+            const DVec sinc1 = SincFromSin(d, x1, sin1);
             const DVec sin2 = hn::Add(hn::Mul(sin1, hn::Set(d, g.cosShift)), hn::Mul(cos1, hn::Set(d, g.sinShift)));
             DVec sinc2 = hn::Div(sin2, x2);
             const DMask near2 = hn::Lt(hn::Abs(x2), hn::Set(d, 0.5));

@@ -89,18 +89,19 @@ struct DopplerLanes {
 // scaled by captureWeight), in the lanes where add is set:
 //   slot j += CSB; 2+2j += f0 (CSB - SBO); 3+2j += f0 (CSB + SBO);
 //   6+2j += f60 (CSB + SBO); 7+2j += f60 (CSB - SBO); 10 += f90 CSB; 11 += f150 CSB.
-HWY_INLINE void AccumulateLanes(DoubleTag d, int j, double captureWeight, ComplexLanes csb,
-                                ComplexLanes sbo, const DopplerLanes& f, DMask add,
-                                RecordLanes& acc) {
-    if (j == 1) {
+// With j known at compile time the slots are fixed offsets, which lets the
+// compiler keep the sums' addresses (and often the sums) out of the loop's
+// arithmetic.
+template <int kJ>
+HWY_INLINE void AccumulateSlots(DoubleTag d, double captureWeight, ComplexLanes csb, ComplexLanes sbo,
+                                const DopplerLanes& f, DMask add, bool all, RecordLanes& acc) {
+    if (kJ == 1) {
         const DVec w = hn::Set(d, captureWeight);
         csb = Scale(csb, w);
         sbo = Scale(sbo, w);
     }
     const ComplexLanes diff = Sub(csb, sbo);
     const ComplexLanes sum = Add(csb, sbo);
-    // Where every lane adds (the usual case) the sums need no selection.
-    const bool all = hn::AllTrue(d, add);
     auto addTo = [&](int s, ComplexLanes v) {
         const ComplexLanes n = Add(acc.slot[s], v);
         if (all) {
@@ -110,13 +111,28 @@ HWY_INLINE void AccumulateLanes(DoubleTag d, int j, double captureWeight, Comple
         acc.slot[s].re = hn::IfThenElse(add, n.re, acc.slot[s].re);
         acc.slot[s].im = hn::IfThenElse(add, n.im, acc.slot[s].im);
     };
-    addTo(j, csb);
-    addTo(2 + 2 * j, Scale(diff, f.f0));
-    addTo(3 + 2 * j, Scale(sum, f.f0));
-    addTo(6 + 2 * j, Scale(sum, f.f60));
-    addTo(7 + 2 * j, Scale(diff, f.f60));
+    addTo(kJ, csb);
+    addTo(2 + 2 * kJ, Scale(diff, f.f0));
+    addTo(3 + 2 * kJ, Scale(sum, f.f0));
+    addTo(6 + 2 * kJ, Scale(sum, f.f60));
+    addTo(7 + 2 * kJ, Scale(diff, f.f60));
     addTo(10, Scale(csb, f.f90));
     addTo(11, Scale(csb, f.f150));
+}
+// all: every lane of add is set (the usual case; the sums need no selection).
+HWY_INLINE void AccumulateLanes(DoubleTag d, int j, double captureWeight, ComplexLanes csb,
+                                ComplexLanes sbo, const DopplerLanes& f, DMask add, bool all,
+                                RecordLanes& acc) {
+    if (j == 1) {
+        AccumulateSlots<1>(d, captureWeight, csb, sbo, f, add, all, acc);
+    } else {
+        AccumulateSlots<0>(d, captureWeight, csb, sbo, f, add, all, acc);
+    }
+}
+HWY_INLINE void AccumulateLanes(DoubleTag d, int j, double captureWeight, ComplexLanes csb,
+                                ComplexLanes sbo, const DopplerLanes& f, DMask add,
+                                RecordLanes& acc) {
+    AccumulateLanes(d, j, captureWeight, csb, sbo, f, add, hn::AllTrue(d, add), acc);
 }
 
 // Rate of change k (d . v) / |d| of the path from a fixed point to the
@@ -148,8 +164,46 @@ HWY_INLINE DVec ShiftedSinc(DoubleTag d, DVec u, DVec su, DVec cu, double c, dou
     const DVec sx = hn::Add(hn::Mul(su, hn::Set(d, cosC)), hn::Mul(cu, hn::Set(d, sinC)));
     const DVec quotient = hn::Div(sx, x);
     const auto near = hn::Lt(hn::Abs(x), hn::Set(d, 0.5));
-    if (HWY_UNLIKELY(!hn::AllFalse(d, near))) return hn::IfThenElse(near, Sinc(d, x), quotient);
+    if (HWY_UNLIKELY(!hn::AllFalse(d, near))) return hn::IfThenElse(near, SincSmall(d, x), quotient);
     return quotient;
+}
+
+// The four factors of u from sin u and cos u; sinU exact means it is
+// std::sin's kind of value even near u = 0 (else lanes within 1/2 of 0 take
+// sinc u itself, as the shifted ones do near their zeros).
+HWY_INLINE DopplerLanes DopplerFromSinCos(DoubleTag d, DVec u, DVec su, DVec cu, bool sinUExact) {
+    DopplerLanes f;
+    f.f90 = ShiftedSinc(d, u, su, cu, kDoppler90, kSinDoppler90, kCosDoppler90);
+    f.f150 = ShiftedSinc(d, u, su, cu, kDoppler150, kSinDoppler150, kCosDoppler150);
+    if (sinUExact) {
+        f.f0 = SincFromSin(d, u, su);
+    } else {
+        f.f0 = hn::Div(su, u);
+        const auto near = hn::Lt(hn::Abs(u), hn::Set(d, 0.5));
+        if (HWY_UNLIKELY(!hn::AllFalse(d, near))) f.f0 = hn::IfThenElse(near, SincSmall(d, u), f.f0);
+    }
+    f.f60 = ShiftedSinc(d, u, su, cu, kDoppler60, kSinDoppler60, kCosDoppler60);
+    return f;
+}
+
+// The Doppler argument's part of one path, (rate T / 2) with its sine and
+// cosine: a pair's u is the difference of its scattered and direct parts,
+// and its sine and cosine follow from theirs by the sums of angles.
+struct DopplerPhaseLanes {
+    DVec u, su, cu;
+};
+HWY_INLINE DopplerPhaseLanes DopplerPhase(DoubleTag d, DVec rate) {
+    DopplerPhaseLanes p;
+    p.u = hn::Mul(hn::Mul(rate, hn::Set(d, 0.06666666666666667)), hn::Set(d, 0.5));
+    SinCos(d, p.u, &p.su, &p.cu);
+    return p;
+}
+HWY_INLINE DopplerLanes DopplerFromPhases(DoubleTag d, const DopplerPhaseLanes& scattered,
+                                          const DopplerPhaseLanes& direct) {
+    const DVec u = hn::Sub(scattered.u, direct.u);
+    const DVec su = hn::Sub(hn::Mul(scattered.su, direct.cu), hn::Mul(scattered.cu, direct.su));
+    const DVec cu = hn::Add(hn::Mul(scattered.cu, direct.cu), hn::Mul(scattered.su, direct.su));
+    return DopplerFromSinCos(d, u, su, cu, false);
 }
 
 // Receiver averaging response (filter time 1/15 s) to the Doppler difference
@@ -166,14 +220,7 @@ HWY_INLINE DopplerLanes DopplerFromRates(DoubleTag d, DVec ws, DVec wd) {
     // nearer a zero of the divisor take sin(u + c) itself).
     DVec su, cu;
     SinCos(d, u, &su, &cu);
-    DopplerLanes f;
-    f.f90 = ShiftedSinc(d, u, su, cu, kDoppler90, kSinDoppler90, kCosDoppler90);
-    f.f150 = ShiftedSinc(d, u, su, cu, kDoppler150, kSinDoppler150, kCosDoppler150);
-    const DVec plain = hn::Div(su, u);
-    const DVec series = hn::Sub(hn::Set(d, 1.0), hn::Div(hn::Mul(u, u), hn::Set(d, 6.0)));
-    f.f0 = hn::IfThenElse(hn::Lt(hn::Abs(u), hn::Set(d, 0.0001)), series, plain);
-    f.f60 = ShiftedSinc(d, u, su, cu, kDoppler60, kSinDoppler60, kCosDoppler60);
-    return f;
+    return DopplerFromSinCos(d, u, su, cu, true);
 }
 
 // Rate of the path from (fx, fy, fz) to the observer o moving with (vx, vy, vz).

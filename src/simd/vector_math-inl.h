@@ -272,25 +272,34 @@ HWY_INLINE void SinCosFast(D d, V x, V& s, V& c) {
     s = hn::IfThenElse(hn::Eq(x, hn::Zero(d)), x, s);
 }
 
+inline constexpr double kSinTaylor[] = {
+    -0x1.5555555555555p-3, 0x1.1111111111111p-7,  -0x1.a01a01a01a01ap-13,
+    0x1.71de3a556c734p-19, -0x1.ae64567f544e4p-26, 0x1.6124613a86d09p-33,
+    -0x1.ae7f3e733b81fp-41, 0x1.952c77030ad4ap-49, -0x1.2f49b46814157p-57,
+    0x1.71b8ef6dcf572p-66, -0x1.761b41316381ap-75};
+
 // sin x alone, for sinc: x = n pi + (hi + lo), |hi + lo| <= pi/2; sin x =
 // (-1)^n sin(hi + lo) by the Taylor series to r^23 (truncation below 2e-18
 // there), lo entering to first order. One series instead of two.
 template <class D, class V>
 HWY_INLINE V SinFast(D d, V x) {
-    static constexpr double kSin[] = {
-        -0x1.5555555555555p-3, 0x1.1111111111111p-7,  -0x1.a01a01a01a01ap-13,
-        0x1.71de3a556c734p-19, -0x1.ae64567f544e4p-26, 0x1.6124613a86d09p-33,
-        -0x1.ae7f3e733b81fp-41, 0x1.952c77030ad4ap-49, -0x1.2f49b46814157p-57,
-        0x1.71b8ef6dcf572p-66, -0x1.761b41316381ap-75};
     static constexpr double kCos4[] = {1.0, -0.5, 1.0 / 24};
     V hi, lo;
     const V n = ReduceByMultiple<2>(d, x, hi, lo);
     const V z = hn::Mul(hi, hi);
-    const V series = hn::Mul(hn::Mul(hi, z), Horner(d, z, kSin));
+    const V series = hn::Mul(hn::Mul(hi, z), Horner(d, z, kSinTaylor));
     const V s = hn::Add(hi, hn::Add(series, hn::Mul(lo, Horner(d, z, kCos4))));
     const V parity = hn::Sub(n, hn::Mul(hn::Set(d, 2.0), hn::Floor(hn::Mul(n, hn::Set(d, 0.5)))));
     const V withSign = hn::IfThenElse(hn::Eq(parity, hn::Set(d, 1.0)), hn::Neg(s), s);
     return hn::IfThenElse(hn::Eq(x, hn::Zero(d)), x, withSign);  // sin(-0) = -0
+}
+
+// SinFast's value for |x| < pi/2 (n = 0, hi = x, lo = 0): x + x z P(z).
+template <class D, class V>
+HWY_INLINE V SinSmall(D d, V x) {
+    const V z = hn::Mul(x, x);
+    const V s = hn::Add(x, hn::Mul(hn::Mul(x, z), Horner(d, z, kSinTaylor)));
+    return hn::IfThenElse(hn::Eq(x, hn::Zero(d)), x, s);  // sin(-0) = -0
 }
 
 // atan t for 0 <= t <= 1: beyond tan(pi/8) atan t = pi/4 + atan((t-1)/(t+1));
@@ -354,10 +363,23 @@ HWY_INLINE CVec<V> UnitPhasor(D d, V a) {
 
 // sin x / x, and 1 - x^2/6 where |x| < 1e-4 (the system's rule for sinc).
 template <class D, class V>
-HWY_INLINE V Sinc(D d, V x) {
-    const V quotient = hn::Div(Sin(d, x), x);
+HWY_INLINE V SincFromSin(D d, V x, V sinX) {
+    const V quotient = hn::Div(sinX, x);
+    const auto tiny = hn::Lt(hn::Abs(x), hn::Set(d, 0.0001));
+    // The series only where a lane needs it: its division costs as much as the quotient's.
+    if (HWY_LIKELY(hn::AllFalse(d, tiny))) return quotient;
     const V series = hn::Sub(hn::Set(d, 1.0), hn::Div(hn::Mul(x, x), hn::Set(d, 6.0)));
-    return hn::IfThenElse(hn::Lt(hn::Abs(x), hn::Set(d, 0.0001)), series, quotient);
+    return hn::IfThenElse(tiny, series, quotient);
+}
+template <class D, class V>
+HWY_INLINE V Sinc(D d, V x) {
+    return SincFromSin(d, x, Sin(d, x));
+}
+// Sinc's bits for |x| < pi/2, where sin x needs no reduction (the series of
+// SinFast with n = 0): the cheap answer for lanes near a zero of a divisor.
+template <class D, class V>
+HWY_INLINE V SincSmall(D d, V x) {
+    return SincFromSin(d, x, detail::SinSmall(d, x));
 }
 
 // atan2(y, x) in [-pi, pi], with std::atan2's signed zeros and infinities.
