@@ -23,6 +23,7 @@
 #include "hwy/foreach_target.h"  // IWYU pragma: keep
 
 #include "hwy/highway.h"
+#include "simd/dispatch.h"
 #include "path/pattern_lanes-inl.h"
 #include "simd/field_lanes-inl.h"
 #include "simd/vector_math-inl.h"
@@ -103,11 +104,11 @@ HWY_AFTER_NAMESPACE();
 #if HWY_ONCE
 namespace ils {
 
-HWY_EXPORT(DirectFieldLanes);
+ILS_VECTOR_EXPORT(DirectFieldLanes);
 
 void directFieldRecords(const Station& st, std::span<const ObservationPoint> points,
                         std::span<FieldRecord> out) {
-    HWY_DYNAMIC_DISPATCH(DirectFieldLanes)(st, points.data(), out.data(), points.size());
+    ILS_VECTOR_DISPATCH(DirectFieldLanes)(st, points.data(), out.data(), points.size());
 }
 
 }  // namespace ils

@@ -14,6 +14,7 @@
 #include "hwy/foreach_target.h"  // IWYU pragma: keep
 
 #include "hwy/highway.h"
+#include "simd/dispatch.h"
 #include "path/direct_field.h"
 #include "scatter/numerics.h"
 #include "scatter/patch_lanes-inl.h"
@@ -184,13 +185,13 @@ HWY_AFTER_NAMESPACE();
 #if HWY_ONCE
 namespace ils {
 
-HWY_EXPORT(EvaluatePatchPairsLanes);
-HWY_EXPORT(AddMovingPointLanes);
+ILS_VECTOR_EXPORT(EvaluatePatchPairsLanes);
+ILS_VECTOR_EXPORT(AddMovingPointLanes);
 
 void addMovingPlatePoint(const Station& st, const Scatterer& plate, const PlateFrame& frame,
                          const ObservationPoint& point, const double velocity[3], FieldRecord& record,
                          int64_t& total, int64_t& notFacing) {
-    HWY_DYNAMIC_DISPATCH(AddMovingPointLanes)(st, plate, frame, &point, velocity, &record, &total,
+    ILS_VECTOR_DISPATCH(AddMovingPointLanes)(st, plate, frame, &point, velocity, &record, &total,
                                               &notFacing);
 }
 
@@ -198,7 +199,7 @@ void evaluatePatchPairs(std::span<const PatchSource> pairs, std::span<const Patc
                         const ObservationPoint& point, const double velocity[3],
                         PatchContribution* out) {
     if (pairs.empty()) return;
-    HWY_DYNAMIC_DISPATCH(EvaluatePatchPairsLanes)(pairs.data(), observers.data(), pairs.size(),
+    ILS_VECTOR_DISPATCH(EvaluatePatchPairsLanes)(pairs.data(), observers.data(), pairs.size(),
                                                   &point, velocity, out);
 }
 

@@ -26,6 +26,7 @@
 #include "hwy/foreach_target.h"  // IWYU pragma: keep
 
 #include "hwy/highway.h"
+#include "simd/dispatch.h"
 #include "scatter/patch_setup-inl.h"
 #include "simd/field_lanes-inl.h"
 
@@ -91,7 +92,7 @@ HWY_AFTER_NAMESPACE();
 #if HWY_ONCE
 namespace ils {
 
-HWY_EXPORT(SetupPatchSourcesLanes);
+ILS_VECTOR_EXPORT(SetupPatchSourcesLanes);
 
 void setupPatchSources(const Station& st, const Scatterer& plate, const PlateFrame& frame, int j,
                        const double centre[3], PatchSource* out, bool* facing) {
@@ -101,7 +102,7 @@ void setupPatchSources(const Station& st, const Scatterer& plate, const PlateFra
             facing[s] = setupPatchSource(st, plate, frame, j, s, centre, out[s]);
         return;
     }
-    HWY_DYNAMIC_DISPATCH(SetupPatchSourcesLanes)(st, plate, frame, j, centre, out, facing);
+    ILS_VECTOR_DISPATCH(SetupPatchSourcesLanes)(st, plate, frame, j, centre, out, facing);
 }
 
 }  // namespace ils

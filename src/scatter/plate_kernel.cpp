@@ -33,8 +33,8 @@
 #define HWY_TARGET_INCLUDE "scatter/plate_kernel.cpp"
 #include "hwy/foreach_target.h"  // IWYU pragma: keep
 
-#include "hwy/aligned_allocator.h"
 #include "hwy/highway.h"
+#include "simd/dispatch.h"
 #include "scatter/numerics.h"
 #include "scatter/patch_lanes-inl.h"
 #include "scatter/plate_patch.h"
@@ -120,7 +120,7 @@ void AddPlatePairsLanes(const Station& st, const Scatterer& plate, const PlateFr
     const double captureWeight = st.system.captureWeight;
     int64_t litCount = 0;
     // Per source, the Doppler part of its direct path to the block's points.
-    const auto phases = hwy::AllocateAligned<double>(sourceCount * 3 * lanes + 1);
+    std::vector<double> phases(sourceCount * 3 * lanes + 1);
     for (size_t i = 0; i < n; i += lanes) {
         const size_t count = n - i < lanes ? n - i : lanes;
         const PointLanes o = LoadPoints(d, points + i, count);
@@ -132,9 +132,9 @@ void AddPlatePairsLanes(const Station& st, const Scatterer& plate, const PlateFr
             const DopplerPhaseLanes ph =
                 DopplerPhase(d, RateFrom(d, hn::Set(d, at[0]), hn::Set(d, at[1]), hn::Set(d, at[2]), o, o.vx,
                                          o.vy, o.vz, hn::Set(d, at[3])));
-            hn::Store(ph.u, d, &phases[(3 * s) * lanes]);
-            hn::Store(ph.su, d, &phases[(3 * s + 1) * lanes]);
-            hn::Store(ph.cu, d, &phases[(3 * s + 2) * lanes]);
+            hn::StoreU(ph.u, d, &phases[(3 * s) * lanes]);
+            hn::StoreU(ph.su, d, &phases[(3 * s + 1) * lanes]);
+            hn::StoreU(ph.cu, d, &phases[(3 * s + 2) * lanes]);
         }
         int32_t patch = -1;
         int array = -1;
@@ -161,9 +161,9 @@ void AddPlatePairsLanes(const Station& st, const Scatterer& plate, const PlateFr
                 geometry = PatchGeometry(d, pr, ob, o, o.vx, o.vy, o.vz);
             }
             const size_t slot = static_cast<size_t>(constants[p].sourceSlot);
-            const DopplerPhaseLanes source{hn::Load(d, &phases[(3 * slot) * lanes]),
-                                           hn::Load(d, &phases[(3 * slot + 1) * lanes]),
-                                           hn::Load(d, &phases[(3 * slot + 2) * lanes])};
+            const DopplerPhaseLanes source{hn::LoadU(d, &phases[(3 * slot) * lanes]),
+                                           hn::LoadU(d, &phases[(3 * slot + 1) * lanes]),
+                                           hn::LoadU(d, &phases[(3 * slot + 2) * lanes])};
             const ContributionLanes c = EvaluatePair(d, pr, geometry, source);
             AccumulateLanes(d, pairs[p].j, captureWeight, c.csb, c.sbo, c.f, litMask, allLit, acc);
             litCount += litLanes;
@@ -180,13 +180,13 @@ HWY_AFTER_NAMESPACE();
 #if HWY_ONCE
 namespace ils {
 
-HWY_EXPORT(AddPlatePairsLanes);
+ILS_VECTOR_EXPORT(AddPlatePairsLanes);
 
 void addPlatePairs(const Station& st, const Scatterer& plate, const PlateFrame& frame,
                    std::span<const PatchSource> pairs, const PreparedPairs& prepared,
                    std::span<const ObservationPoint> points, std::span<FieldRecord> records,
                    int64_t& lit) {
-    HWY_DYNAMIC_DISPATCH(AddPlatePairsLanes)(st, plate, frame, pairs.data(), prepared.constants.data(),
+    ILS_VECTOR_DISPATCH(AddPlatePairsLanes)(st, plate, frame, pairs.data(), prepared.constants.data(),
                                              pairs.size(), prepared.sources.data(),
                                              prepared.sources.size() / 4, points.data(), records.data(),
                                              points.size(), &lit);

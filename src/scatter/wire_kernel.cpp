@@ -21,6 +21,7 @@
 #include "hwy/foreach_target.h"  // IWYU pragma: keep
 
 #include "hwy/highway.h"
+#include "simd/dispatch.h"
 #include "simd/field_lanes-inl.h"
 #include "simd/vector_math-inl.h"
 
@@ -119,11 +120,11 @@ HWY_AFTER_NAMESPACE();
 #if HWY_ONCE
 namespace ils {
 
-HWY_EXPORT(AddWireSegmentsLanes);
+ILS_VECTOR_EXPORT(AddWireSegmentsLanes);
 
 void addWireSegments(const Station& st, const WireArrayFrame& f, std::span<const WireSegment> segments,
                      std::span<const ObservationPoint> points, std::span<FieldRecord> records) {
-    HWY_DYNAMIC_DISPATCH(AddWireSegmentsLanes)(st, f, segments.data(), segments.size(), points.data(),
+    ILS_VECTOR_DISPATCH(AddWireSegmentsLanes)(st, f, segments.data(), segments.size(), points.data(),
                                                records.data(), points.size());
 }
 

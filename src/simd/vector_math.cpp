@@ -8,6 +8,7 @@
 #include "hwy/foreach_target.h"  // IWYU pragma: keep
 
 #include "hwy/highway.h"
+#include "simd/dispatch.h"
 #include "simd/vector_math-inl.h"
 
 HWY_BEFORE_NAMESPACE();
@@ -89,29 +90,29 @@ HWY_AFTER_NAMESPACE();
 #if HWY_ONCE
 namespace ils {
 
-HWY_EXPORT(SinCosArray);
-HWY_EXPORT(SincArray);
-HWY_EXPORT(Atan2Array);
-HWY_EXPORT(LogArray);
-HWY_EXPORT(Hankel0FirstArray);
-HWY_EXPORT(TargetNameNow);
+ILS_VECTOR_EXPORT(SinCosArray);
+ILS_VECTOR_EXPORT(SincArray);
+ILS_VECTOR_EXPORT(Atan2Array);
+ILS_VECTOR_EXPORT(LogArray);
+ILS_VECTOR_EXPORT(Hankel0FirstArray);
+ILS_VECTOR_EXPORT(TargetNameNow);
 
 void vectorSinCos(const double* x, std::size_t n, double* s, double* c) {
-    HWY_DYNAMIC_DISPATCH(SinCosArray)(x, n, s, c);
+    ILS_VECTOR_DISPATCH(SinCosArray)(x, n, s, c);
 }
 void vectorSinc(const double* x, std::size_t n, double* out) {
-    HWY_DYNAMIC_DISPATCH(SincArray)(x, n, out);
+    ILS_VECTOR_DISPATCH(SincArray)(x, n, out);
 }
 void vectorAtan2(const double* y, const double* x, std::size_t n, double* out) {
-    HWY_DYNAMIC_DISPATCH(Atan2Array)(y, x, n, out);
+    ILS_VECTOR_DISPATCH(Atan2Array)(y, x, n, out);
 }
 void vectorLog(const double* x, std::size_t n, double* out) {
-    HWY_DYNAMIC_DISPATCH(LogArray)(x, n, out);
+    ILS_VECTOR_DISPATCH(LogArray)(x, n, out);
 }
 void vectorHankel0First(const double* x, std::size_t n, double* re, double* im) {
-    HWY_DYNAMIC_DISPATCH(Hankel0FirstArray)(x, n, re, im);
+    ILS_VECTOR_DISPATCH(Hankel0FirstArray)(x, n, re, im);
 }
-const char* vectorTargetName() { return HWY_DYNAMIC_DISPATCH(TargetNameNow)(); }
+const char* vectorTargetName() { return ILS_VECTOR_DISPATCH(TargetNameNow)(); }
 
 }  // namespace ils
 #endif

@@ -12,6 +12,7 @@
 #include "hwy/foreach_target.h"  // IWYU pragma: keep
 
 #include "hwy/highway.h"
+#include "simd/dispatch.h"
 #include "simd/vector_math-inl.h"
 
 using Cx = std::complex<double>;
@@ -68,9 +69,9 @@ HWY_AFTER_NAMESPACE();
 #include "simd_targets.h"
 
 namespace ils {
-HWY_EXPORT(ComplexOps);
-HWY_EXPORT(StridedCopy);
-HWY_EXPORT(PaddedLoad);
+ILS_VECTOR_EXPORT(ComplexOps);
+ILS_VECTOR_EXPORT(StridedCopy);
+ILS_VECTOR_EXPORT(PaddedLoad);
 
 namespace test {
 namespace {
@@ -97,7 +98,7 @@ TEST(ComplexVector, OperationsAgreeWithStdComplex) {
         std::vector<std::vector<Cx>> out(6, std::vector<Cx>(n));
         Cx* ptr[6];
         for (int k = 0; k < 6; ++k) ptr[k] = out[k].data();
-        HWY_DYNAMIC_DISPATCH(ComplexOps)(a.data(), b.data(), c.data(), s.data(), n, ptr);
+        ILS_VECTOR_DISPATCH(ComplexOps)(a.data(), b.data(), c.data(), s.data(), n, ptr);
         for (std::size_t i = 0; i < n; ++i) {
             SCOPED_TRACE(i);
             // A sum after a product may cancel: compare against the scale.
@@ -119,7 +120,7 @@ TEST(ComplexVector, StridedAccessTouchesOnlyItsSlotAndLanes) {
         std::vector<Cx> src(kSlots * 16), dst(kSlots * 16, Cx(-1.0, -1.0));
         for (std::size_t i = 0; i < src.size(); ++i) src[i] = Cx(double(i), 0.5 * double(i));
         const std::size_t count = 3;
-        const std::size_t lanes = HWY_DYNAMIC_DISPATCH(StridedCopy)(src.data(), dst.data(),
+        const std::size_t lanes = ILS_VECTOR_DISPATCH(StridedCopy)(src.data(), dst.data(),
                                                                     kSlots, 4, count);
         const std::size_t copied = count < lanes ? count : lanes;
         for (std::size_t i = 0; i < dst.size(); ++i) {
@@ -136,7 +137,7 @@ TEST(ComplexVector, PaddedLoadFillsTheRestOfTheVector) {
     const double src[3] = {1.5, -2.5, 3.5};
     forEachVectorTarget([&](int64_t) {
         double dst[64];
-        const std::size_t lanes = HWY_DYNAMIC_DISPATCH(PaddedLoad)(src, 3, 9.0, dst);
+        const std::size_t lanes = ILS_VECTOR_DISPATCH(PaddedLoad)(src, 3, 9.0, dst);
         for (std::size_t i = 0; i < lanes; ++i) EXPECT_EQ(dst[i], i < 3 ? src[i] : 9.0);
     });
 }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "hwy/highway.h"
+#include "simd/dispatch.h"
 #include "simd/vector_math.h"
 
 namespace ils::test {
@@ -21,7 +22,11 @@ inline std::vector<int64_t> vectorTargets() {
 #if defined(HWY_COMPILE_ONLY_STATIC)
     return {HWY_STATIC_TARGET};
 #else
-    return hwy::SupportedAndGeneratedTargets();
+    std::vector<int64_t> targets;
+    const uint64_t both = static_cast<uint64_t>(supportedVectorTargets() & HWY_TARGETS);
+    for (uint64_t bit = 1; bit != 0; bit <<= 1)
+        if (both & bit) targets.push_back(static_cast<int64_t>(bit));
+    return targets;
 #endif
 }
 
@@ -33,14 +38,14 @@ void forEachVectorTarget(F check) {
     ASSERT_FALSE(targets.empty());
     for (int64_t t : targets) {
 #if !defined(HWY_COMPILE_ONLY_STATIC)
-        hwy::SetSupportedTargetsForTest(t);
+        setVectorTargetsForTest(t);
 #endif
         SCOPED_TRACE(std::string("target ") + hwy::TargetName(t));
         EXPECT_STREQ(vectorTargetName(), hwy::TargetName(t));
         check(t);
     }
 #if !defined(HWY_COMPILE_ONLY_STATIC)
-    hwy::SetSupportedTargetsForTest(0);
+    setVectorTargetsForTest(0);
 #endif
 }
 
