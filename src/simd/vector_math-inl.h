@@ -210,12 +210,16 @@ inline constexpr double kReductionLimit = 1e8;
 // with n are exact, and the rest (pi's parts are twice those, as exact).
 // The first difference is exact (the operands are within a factor of two);
 // two-sums keep the rounding errors of the next two.
+// n is rounded by adding 1.5 * 2^52 (ties to even, as Round), which leaves
+// n mod 2^51 in the low bits of shifted: the quadrant without arithmetic.
 template <int kScale, class D, class V>
-HWY_INLINE V ReduceByMultiple(D d, V x, V& hi, V& lo) {
+HWY_INLINE V ReduceByMultiple(D d, V x, V& hi, V& lo, V& shifted) {
     constexpr double kInvPeriod = 0x1.45f306dc9c883p-1 / kScale;  // 2/pi / scale
     constexpr double kC1 = 0x1.921fb54p+0 * kScale, kC2 = 0x1.10b461p-30 * kScale;
     constexpr double kC3 = 0x1.a626330000000p-58 * kScale, kC4 = 0x1.45c06e0e68948p-86 * kScale;
-    const V n = hn::Round(hn::Mul(x, hn::Set(d, kInvPeriod)));
+    constexpr double kShifter = 0x1.8p52;
+    shifted = hn::Add(hn::Mul(x, hn::Set(d, kInvPeriod)), hn::Set(d, kShifter));
+    const V n = hn::Sub(shifted, hn::Set(d, kShifter));
     const V r1 = hn::Sub(x, hn::Mul(n, hn::Set(d, kC1)));
     V r2, e2, r3, e3;
     TwoSum(r1, hn::Neg(hn::Mul(n, hn::Set(d, kC2))), r2, e2);
@@ -226,11 +230,12 @@ HWY_INLINE V ReduceByMultiple(D d, V x, V& hi, V& lo) {
     return n;
 }
 
-// x = n pi/2 + (hi + lo) with quadrant = n mod 4 (exact in doubles).
-template <class D, class V>
-HWY_INLINE void ReduceHalfPi(D d, V x, V& hi, V& lo, V& quadrant) {
-    const V n = ReduceByMultiple<1>(d, x, hi, lo);
-    quadrant = hn::Sub(n, hn::Mul(hn::Set(d, 4.0), hn::Floor(hn::Mul(n, hn::Set(d, 0.25)))));
+// The sign bit set where bit b of n (in the low bits of shifted) is set.
+template <int kBit, class D, class V>
+HWY_INLINE V SignOfBit(D d, V shifted) {
+    const hn::RebindToUnsigned<D> du;
+    const auto bits = hn::ShiftLeft<63 - kBit>(hn::BitCast(du, shifted));
+    return hn::BitCast(d, hn::And(bits, hn::Set(du, uint64_t{1} << 63)));
 }
 
 // sin and cos of r = hi + lo, |r| <= pi/4: the minimax polynomials of
@@ -256,18 +261,20 @@ HWY_INLINE void SinCosReduced(D d, V hi, V lo, V& s, V& c) {
 // sin x and cos x from the reduced argument and the quadrant n mod 4.
 template <class D, class V>
 HWY_INLINE void SinCosFast(D d, V x, V& s, V& c) {
-    V hi, lo, q;
-    ReduceHalfPi(d, x, hi, lo, q);
+    V hi, lo, shifted;
+    ReduceByMultiple<1>(d, x, hi, lo, shifted);
     V sr, cr;
     SinCosReduced(d, hi, lo, sr, cr);
-    // Quadrant 0: (s, c); 1: (c, -s); 2: (-s, -c); 3: (-c, s).
-    const auto swap = hn::Or(hn::Eq(q, hn::Set(d, 1.0)), hn::Eq(q, hn::Set(d, 3.0)));
-    const auto negS = hn::Ge(q, hn::Set(d, 2.0));
-    const auto negC = hn::Or(hn::Eq(q, hn::Set(d, 1.0)), hn::Eq(q, hn::Set(d, 2.0)));
+    // Quadrant q = n mod 4, 0: (s, c); 1: (c, -s); 2: (-s, -c); 3: (-c, s):
+    // swapped where bit 0 of n is set, sin negated where bit 1 is, cos where
+    // they differ (sign flips by the sign bit, as Neg).
+    const V bit0 = SignOfBit<0>(d, shifted), bit1 = SignOfBit<1>(d, shifted);
+    const hn::RebindToUnsigned<D> du;
+    const auto swap = hn::RebindMask(d, hn::Ne(hn::BitCast(du, bit0), hn::Zero(du)));
     const V sv = hn::IfThenElse(swap, cr, sr);
     const V cv = hn::IfThenElse(swap, sr, cr);
-    s = hn::IfThenElse(negS, hn::Neg(sv), sv);
-    c = hn::IfThenElse(negC, hn::Neg(cv), cv);
+    s = hn::Xor(sv, bit1);
+    c = hn::Xor(cv, hn::Xor(bit0, bit1));
     // sin(-0) = -0.
     s = hn::IfThenElse(hn::Eq(x, hn::Zero(d)), x, s);
 }
@@ -284,13 +291,12 @@ inline constexpr double kSinTaylor[] = {
 template <class D, class V>
 HWY_INLINE V SinFast(D d, V x) {
     static constexpr double kCos4[] = {1.0, -0.5, 1.0 / 24};
-    V hi, lo;
-    const V n = ReduceByMultiple<2>(d, x, hi, lo);
+    V hi, lo, shifted;
+    ReduceByMultiple<2>(d, x, hi, lo, shifted);
     const V z = hn::Mul(hi, hi);
     const V series = hn::Mul(hn::Mul(hi, z), Horner(d, z, kSinTaylor));
     const V s = hn::Add(hi, hn::Add(series, hn::Mul(lo, Horner(d, z, kCos4))));
-    const V parity = hn::Sub(n, hn::Mul(hn::Set(d, 2.0), hn::Floor(hn::Mul(n, hn::Set(d, 0.5)))));
-    const V withSign = hn::IfThenElse(hn::Eq(parity, hn::Set(d, 1.0)), hn::Neg(s), s);
+    const V withSign = hn::Xor(s, SignOfBit<0>(d, shifted));  // (-1)^n
     return hn::IfThenElse(hn::Eq(x, hn::Zero(d)), x, withSign);  // sin(-0) = -0
 }
 
