@@ -105,7 +105,9 @@ void AddWireSegmentsLanes(const Station& st, const WireArrayFrame& f, const Wire
             const ComplexLanes gg = Mul(fr, ground);
             const ComplexLanes csb = Scale(Mul(sumC, gg), sign);
             const ComplexLanes sbo = Scale(Mul(sumS, gg), sign);
-            const DopplerLanes df = DopplerFromRates(d, RateFrom(d, mx, my, mz, o, o.vx, o.vy, o.vz, k), wd);
+            // The path's rate k (d . V) / R_s with the path's own R_s and 1 / R_s.
+            const DVec dot = hn::Add(hn::Add(hn::Mul(dx, o.vx), hn::Mul(dy, o.vy)), hn::Mul(dz, o.vz));
+            const DopplerLanes df = DopplerFromRates(d, hn::Mul(hn::Mul(k, dot), invR), wd);
             const DMask finite = hn::And(hn::And(FiniteComplex(csb), FiniteComplex(sbo)), FiniteDoppler(df));
             AccumulateLanes(d, f.j, captureWeight, csb, sbo, df, hn::And(hn::And(away, finite), valid), acc);
         }
