@@ -239,7 +239,7 @@ int32_t followRun() {
     const bool terminal = stdoutIsTerminal();
     const auto start = std::chrono::steady_clock::now();
     int lastShown = -1;
-    double lastLineTime = -100.0;
+    double lastLineTime = -100.0, lastDrawTime = -100.0;
     bool stopSent = false;
     int32_t percent = 0;
     int32_t state = ILSCALC_RUNNING;
@@ -258,7 +258,8 @@ int32_t followRun() {
         }
         if (state != ILSCALC_RUNNING) break;
         lastRunning = percent;
-        if (terminal) {
+        if (terminal && elapsed - lastDrawTime >= 0.1) {
+            lastDrawTime = elapsed;
             const int width = 30;
             const int filled = percent * width / 100;
             std::printf("\r\033[K  [%s%s] %3d%%  elapsed %s  left %s", std::string(filled, '#').c_str(),
@@ -272,7 +273,10 @@ int32_t followRun() {
             lastShown = percent;
             lastLineTime = elapsed;
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        // The end of a run is seen within one poll: short polls while a run
+        // may still be short (a whole run can take a tenth of a second), then
+        // longer ones, whose cost stays below a thousandth of a core.
+        std::this_thread::sleep_for(std::chrono::milliseconds(elapsed < 2.0 ? 2 : elapsed < 20.0 ? 10 : 50));
     }
     const double total =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
