@@ -344,7 +344,7 @@ HWY_INLINE ContributionLanes EvaluatePair(DoubleTag d, const PairLanes& pr, cons
     // rho_s) has no defined term: left out, as a term that is not finite.
     const DMask defined = hn::Gt(g.direct.rs, hn::Set(d, 1e-10));
     const DMask finite = hn::And(
-        hn::And(hn::And(FiniteComplex(c.csb), FiniteComplex(c.sbo)), FiniteDoppler(c.f)), defined);
+        FiniteContribution(d, c.csb, c.sbo, c.f), defined);
     const DVec zero = hn::Zero(d);
     auto keep = [&](DVec v) { return hn::IfThenElse(finite, v, zero); };
     c.csb = {keep(c.csb.re), keep(c.csb.im)};

@@ -108,7 +108,7 @@ void AddWireSegmentsLanes(const Station& st, const WireArrayFrame& f, const Wire
             // The path's rate k (d . V) / R_s with the path's own R_s and 1 / R_s.
             const DVec dot = hn::Add(hn::Add(hn::Mul(dx, o.vx), hn::Mul(dy, o.vy)), hn::Mul(dz, o.vz));
             const DopplerLanes df = DopplerFromRates(d, hn::Mul(hn::Mul(k, dot), invR), wd);
-            const DMask finite = hn::And(hn::And(FiniteComplex(csb), FiniteComplex(sbo)), FiniteDoppler(df));
+            const DMask finite = FiniteContribution(d, csb, sbo, df);
             AccumulateLanes(d, f.j, captureWeight, csb, sbo, df, hn::And(hn::And(away, finite), valid), acc);
         }
         StoreRecords(d, acc, records + i, count);
