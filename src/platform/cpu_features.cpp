@@ -2,7 +2,22 @@
 
 #include "hwy/highway.h"
 
+#if HWY_ARCH_X86 && (defined(__GNUC__) || defined(__clang__))
+#include <cpuid.h>
+#endif
+
 namespace ils::platform {
+
+#if HWY_ARCH_X86 && (defined(__GNUC__) || defined(__clang__))
+namespace {
+// F16C from CPUID leaf 1 (ECX bit 29): not every compiler's
+// __builtin_cpu_supports knows it. Asked only once AVX is known usable.
+bool hasF16c() {
+    unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
+    return __get_cpuid(1, &eax, &ebx, &ecx, &edx) != 0 && (ecx & (1u << 29)) != 0;
+}
+}  // namespace
+#endif
 
 int64_t detectVectorTargets() {
     int64_t targets = HWY_SCALAR | HWY_EMU128;
@@ -15,7 +30,7 @@ int64_t detectVectorTargets() {
                       __builtin_cpu_supports("pclmul") && __builtin_cpu_supports("aes");
     const bool avx2 = sse4 && __builtin_cpu_supports("avx") && __builtin_cpu_supports("avx2") &&
                       __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2") &&
-                      __builtin_cpu_supports("fma") && __builtin_cpu_supports("f16c");
+                      __builtin_cpu_supports("fma") && hasF16c();
     const bool avx3 = avx2 && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl") &&
                       __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512bw");
     if (ssse3) targets |= HWY_SSSE3;
