@@ -283,16 +283,6 @@ HWY_INLINE DopplerPhaseLanes SourcePhase(DoubleTag d, const PairLanes& pr, const
     return DopplerPhase(d, RateFrom(d, pr.sx, pr.sy, pr.sz, o, vx, vy, vz, pr.k));
 }
 
-// sin(x) / x for x = a - b from the sines and cosines of a and b; lanes
-// within 1/2 of zero, where the difference of products loses the quotient's
-// digits, take sinc x itself.
-HWY_INLINE DVec SincOfDifference(DoubleTag d, DVec x, DVec sinX) {
-    const DVec quotient = hn::Div(sinX, x);
-    const DMask near = hn::Lt(hn::Abs(x), hn::Set(d, 0.5));
-    if (HWY_UNLIKELY(!hn::AllFalse(d, near))) return hn::IfThenElse(near, SincSmall(d, x), quotient);
-    return quotient;
-}
-
 // One observation path: its height factors for direct and ground-reflected
 // incidence, and X.
 struct PathLanes {
@@ -308,15 +298,15 @@ HWY_INLINE PathLanes PatchPath(DoubleTag d, const PairLanes& pr,
                     const PathGeometryLanes& g, double groundSign) {
     const DVec edge = hn::Sub(hn::Mul(pr.halfKdl, pr.eiEdge), g.edge);
     const DVec sinEdge = hn::Sub(hn::Mul(pr.sinEdge, g.cosEdge), hn::Mul(pr.cosEdge, g.sinEdge));
-    const DVec fE = hn::Mul(hn::Mul(hn::Mul(hn::Set(d, groundSign), SincOfDifference(d, edge, sinEdge)), pr.dl), pr.dh);
+    const DVec fE = hn::Mul(hn::Mul(hn::Mul(hn::Set(d, groundSign), SincOfAngleSum(d, edge, sinEdge)), pr.dl), pr.dh);
     PathLanes out;
     const DVec x1 = hn::Sub(hn::Mul(pr.halfKdh, pr.ui), g.height);
     const DVec sin1 = hn::Sub(hn::Mul(pr.sinHeight, g.cosHeight), hn::Mul(pr.cosHeight, g.sinHeight));
     const DVec cos1 = hn::Add(hn::Mul(pr.cosHeight, g.cosHeight), hn::Mul(pr.sinHeight, g.sinHeight));
-    out.sDirect = SincOfDifference(d, x1, sin1);
+    out.sDirect = SincOfAngleSum(d, x1, sin1);
     const DVec x2 = hn::Add(x1, hn::Mul(pr.halfKdh, pr.groundShift));
     const DVec sin2 = hn::Add(hn::Mul(sin1, pr.cosShift), hn::Mul(cos1, pr.sinShift));
-    out.sReflected = SincOfDifference(d, x2, sin2);
+    out.sReflected = SincOfAngleSum(d, x2, sin2);
     const ComplexLanes p = Polarization(d, pr, g.polarization);
     out.x = Mul(Scale(p, fE), g.phaseOverR);
     return out;

@@ -83,9 +83,7 @@ void AddWireSegmentsLanes(const Station& st, const WireArrayFrame& f, const Wire
             SinCos(d, x1, &sin1, &cos1);
             const DVec sinc1 = SincFromSin(d, x1, sin1);
             const DVec sin2 = hn::Add(hn::Mul(sin1, hn::Set(d, g.cosShift)), hn::Mul(cos1, hn::Set(d, g.sinShift)));
-            DVec sinc2 = hn::Div(sin2, x2);
-            const DMask near2 = hn::Lt(hn::Abs(x2), hn::Set(d, 0.5));
-            if (HWY_UNLIKELY(!hn::AllFalse(d, near2))) sinc2 = hn::IfThenElse(near2, Sinc(d, x2), sinc2);
+            const DVec sinc2 = SincOfAngleSum(d, x2, sin2);
             const DVec s1 = hn::Mul(delta, sinc1);
             const DVec s2 = hn::Mul(delta, sinc2);
             const ComplexLanes current = SetComplex(d, g.current);

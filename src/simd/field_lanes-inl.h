@@ -157,15 +157,22 @@ inline constexpr double kCosDoppler90 = 1.0;
 inline constexpr double kSinDoppler150 = 2.0664547142627443e-12;
 inline constexpr double kCosDoppler150 = 1.0;
 
+// sin x / x where sin x came from a sum or difference of angles, whose
+// absolute error the quotient magnifies near x = 0: lanes within 1/2 of zero
+// take sinc x itself (there |x| < pi/2 and sin needs no reduction).
+HWY_INLINE DVec SincOfAngleSum(DoubleTag d, DVec x, DVec sinX) {
+    const DVec quotient = hn::Div(sinX, x);
+    const auto near = hn::Lt(hn::Abs(x), hn::Set(d, 0.5));
+    if (HWY_UNLIKELY(!hn::AllFalse(d, near))) return hn::IfThenElse(near, SincSmall(d, x), quotient);
+    return quotient;
+}
+
 // sinc(u + c) from sin u, cos u and the sine and cosine of c.
 HWY_INLINE DVec ShiftedSinc(DoubleTag d, DVec u, DVec su, DVec cu, double c, double sinC,
                             double cosC) {
     const DVec x = hn::Add(u, hn::Set(d, c));
     const DVec sx = hn::Add(hn::Mul(su, hn::Set(d, cosC)), hn::Mul(cu, hn::Set(d, sinC)));
-    const DVec quotient = hn::Div(sx, x);
-    const auto near = hn::Lt(hn::Abs(x), hn::Set(d, 0.5));
-    if (HWY_UNLIKELY(!hn::AllFalse(d, near))) return hn::IfThenElse(near, SincSmall(d, x), quotient);
-    return quotient;
+    return SincOfAngleSum(d, x, sx);
 }
 
 // The four factors of u from sin u and cos u; sinU exact means it is
@@ -175,13 +182,7 @@ HWY_INLINE DopplerLanes DopplerFromSinCos(DoubleTag d, DVec u, DVec su, DVec cu,
     DopplerLanes f;
     f.f90 = ShiftedSinc(d, u, su, cu, kDoppler90, kSinDoppler90, kCosDoppler90);
     f.f150 = ShiftedSinc(d, u, su, cu, kDoppler150, kSinDoppler150, kCosDoppler150);
-    if (sinUExact) {
-        f.f0 = SincFromSin(d, u, su);
-    } else {
-        f.f0 = hn::Div(su, u);
-        const auto near = hn::Lt(hn::Abs(u), hn::Set(d, 0.5));
-        if (HWY_UNLIKELY(!hn::AllFalse(d, near))) f.f0 = hn::IfThenElse(near, SincSmall(d, u), f.f0);
-    }
+    f.f0 = sinUExact ? SincFromSin(d, u, su) : SincOfAngleSum(d, u, su);
     f.f60 = ShiftedSinc(d, u, su, cu, kDoppler60, kSinDoppler60, kCosDoppler60);
     return f;
 }
