@@ -1,6 +1,8 @@
-// Numbers of the log's tables as printf writes them, without printf: the
-// field run formats some ten numbers per point, and printf's conversion was
-// a fifth of the run's serial time.
+// Numbers of the log's tables as printf writes them, mostly without printf:
+// the field run formats some ten numbers per point, and printf's conversion
+// was a fifth of the run's serial time. The value scaled by a power of ten
+// is rounded directly where its one rounding error cannot change the
+// result; the rest (near a decimal tie, extreme magnitudes) take printf.
 #pragma once
 
 #include <string>

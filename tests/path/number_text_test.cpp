@@ -38,6 +38,20 @@ TEST(NumberText, MatchesPrintfOnTheTableFormats) {
     for (int i = 0; i < 2000; ++i) values.push_back((i + 0.5) / 100.0);
     for (int i = 0; i < 2000; ++i) values.push_back((i * 2 + 1) * 0.00005);
     std::mt19937_64 random(20261209);
+    // Ties of the scientific format at every scale, and powers of ten with
+    // their neighbours (where the exponent changes).
+    std::uniform_int_distribution<int> mantissa(10000, 99999);
+    for (int i = 0; i < 20000; ++i) {
+        const double tie = (mantissa(random) + 0.5) * std::pow(10.0, std::uniform_int_distribution<int>(-40, 30)(random));
+        values.push_back(tie);
+        values.push_back(std::nextafter(tie, 0.0));
+        values.push_back(std::nextafter(tie, 1e300));
+    }
+    for (int e = -320; e <= 308; ++e) {
+        const double p = std::pow(10.0, e);
+        for (double v : {p, std::nextafter(p, 0.0), std::nextafter(p, 1e300), 9.99995 * p, 9.99994999 * p})
+            values.push_back(v);
+    }
     std::uniform_real_distribution<double> unit(-1.0, 1.0);
     std::uniform_int_distribution<int> exponent(-30, 30);
     for (int i = 0; i < 20000; ++i) values.push_back(unit(random) * std::pow(10.0, exponent(random)));
@@ -51,6 +65,7 @@ TEST(NumberText, MatchesPrintfOnTheTableFormats) {
     for (double v : values) {
         expectSame(v, 10, 2);
         expectSame(v, 10, 4);
+        expectSame(-v, 10, 4);
     }
 }
 
@@ -58,7 +73,7 @@ TEST(NumberText, NonFiniteValuesAndOtherWidths) {
     const double inf = std::numeric_limits<double>::infinity();
     for (double v : {inf, -inf, std::nan(""), -std::nan(""), 3.14159, -2.0e-7}) {
         for (int width : {0, 1, 10, 14}) {
-            for (int precision : {0, 1, 6}) expectSame(v, width, precision);
+            for (int precision : {0, 1, 6, 8, 9, 12}) expectSame(v, width, precision);
         }
     }
 }
