@@ -109,8 +109,7 @@ void AddWireSegmentsLanes(const Station& st, const WireArrayFrame& f, const Wire
                 hn::Store(hn::Mul(k, rS), d, batch.phase[0] + at);
                 hn::Store(hn::Mul(k, pathDifference), d, batch.phase[1] + at);
                 hn::Store(hn::Mul(h, muDiff), d, batch.phase[2] + at);
-                hn::Store(hn::Mul(hn::Mul(hn::Sub(ws, wd), hn::Set(d, 0.06666666666666667)), hn::Set(d, 0.5)),
-                          d, batch.phase[3] + at);
+                hn::Store(DopplerArgument(d, hn::Sub(ws, wd)), d, batch.phase[3] + at);
             }
             for (size_t q = 0; q < 4; ++q) {
                 for (size_t at = 0; at < batchCount * lanes; at += lanes) {

@@ -187,6 +187,17 @@ HWY_INLINE DopplerLanes DopplerFromSinCos(DoubleTag d, DVec u, DVec su, DVec cu,
     return f;
 }
 
+// Receiver averaging response (filter time T = 1/15 s) to the Doppler
+// difference between the path S -> Q -> O and the direct path S -> O, for
+// the observer moving with (vx, vy, vz): u = (rate(Q) - rate(S)) T / 2, then
+// f0 = sinc u, f60 = sinc(u + 4 pi), f90 = sinc(u + 6 pi), f150 = sinc(u + 10 pi)
+// (the constants as the scalar engine writes them), the rates from PathRate.
+// DopplerArgument gives rate T / 2 for a rate or a difference of rates;
+// DopplerFromSinCos the four factors from u with its sine and cosine.
+HWY_INLINE DVec DopplerArgument(DoubleTag d, DVec rate) {
+    return hn::Mul(hn::Mul(rate, hn::Set(d, 0.06666666666666667)), hn::Set(d, 0.5));
+}
+
 // The Doppler argument's part of one path, (rate T / 2) with its sine and
 // cosine: a pair's u is the difference of its scattered and direct parts,
 // and its sine and cosine follow from theirs by the sums of angles.
@@ -195,7 +206,7 @@ struct DopplerPhaseLanes {
 };
 HWY_INLINE DopplerPhaseLanes DopplerPhase(DoubleTag d, DVec rate) {
     DopplerPhaseLanes p;
-    p.u = hn::Mul(hn::Mul(rate, hn::Set(d, 0.06666666666666667)), hn::Set(d, 0.5));
+    p.u = DopplerArgument(d, rate);
     SinCos(d, p.u, &p.su, &p.cu);
     return p;
 }
@@ -207,22 +218,6 @@ HWY_INLINE DopplerLanes DopplerFromPhases(DoubleTag d, const DopplerPhaseLanes& 
     return DopplerFromSinCos(d, u, su, cu, false);
 }
 
-// Receiver averaging response (filter time 1/15 s) to the Doppler difference
-// between the path S -> Q -> O and the direct path S -> O, for the observer
-// moving with (vx, vy, vz): u = (rate(Q) - rate(S)) T / 2, then
-// f0 = sinc u, f60 = sinc(u + 4 pi), f90 = sinc(u + 6 pi), f150 = sinc(u + 10 pi)
-// (the constants as the scalar engine writes them). ws = rate(Q), wd =
-// rate(S) from PathRate, so that a kernel may keep either for many pairs.
-HWY_INLINE DopplerLanes DopplerFromRates(DoubleTag d, DVec ws, DVec wd) {
-    const DVec u =
-        hn::Mul(hn::Mul(hn::Sub(ws, wd), hn::Set(d, 0.06666666666666667)), hn::Set(d, 0.5));
-    // One sine and cosine of u serve all four: sin(u + c) = sin u cos c +
-    // cos u sin c (within 1e-15 of sin(u + c) for |u + c| >= 1/2; lanes
-    // nearer a zero of the divisor take sin(u + c) itself).
-    DVec su, cu;
-    SinCos(d, u, &su, &cu);
-    return DopplerFromSinCos(d, u, su, cu, true);
-}
 
 // Rate of the path from (fx, fy, fz) to the observer o moving with (vx, vy, vz).
 HWY_INLINE DVec RateFrom(DoubleTag d, DVec fx, DVec fy, DVec fz, const PointLanes& o, DVec vx,
