@@ -159,12 +159,14 @@ inline constexpr double kCosDoppler150 = 1.0;
 
 // sin x / x where sin x came from a sum or difference of angles, whose
 // absolute error the quotient magnifies near x = 0: lanes within 1/2 of zero
-// take sinc x itself (there |x| < pi/2 and sin needs no reduction).
+// take the series of sinc x itself. Consecutive points mostly agree, so the
+// division is left out where every lane is near zero.
 HWY_INLINE DVec SincOfAngleSum(DoubleTag d, DVec x, DVec sinX) {
-    const DVec quotient = hn::Div(sinX, x);
     const auto near = hn::Lt(hn::Abs(x), hn::Set(d, 0.5));
-    if (HWY_UNLIKELY(!hn::AllFalse(d, near))) return hn::IfThenElse(near, SincSmall(d, x), quotient);
-    return quotient;
+    if (hn::AllFalse(d, near)) return hn::Div(sinX, x);
+    const DVec series = SincSeries(d, x);
+    if (hn::AllTrue(d, near)) return series;
+    return hn::IfThenElse(near, series, hn::Div(sinX, x));
 }
 
 // sinc(u + c) from sin u, cos u and the sine and cosine of c.
