@@ -203,6 +203,10 @@ HWY_INLINE auto SignBitSet(D d, V v) {
 // |x| up to which the reduction by pi/2 below is exact: n = round(x 2/pi)
 // stays below 2^26, so n times a 27-bit part of pi/2 has no rounding.
 inline constexpr double kReductionLimit = 1e8;
+// |x| up to which round(x 2/pi), and round(x / pi) up to the second, is 0:
+// a little inside pi/4 and pi/2, clear of the rounding of x times 2/pi.
+inline constexpr double kNoReductionSinCos = 0.78;
+inline constexpr double kNoReductionSin = 1.57;
 
 // x = n P + (hi + lo) for the period P = pi/2 or pi (scale 1 or 2), with
 // |hi + lo| <= P/2 (a hair more at rounding ties) carrying about 100 bits;
@@ -337,6 +341,14 @@ HWY_INLINE V AtanUnit(D d, V t) {
 // infinities and NaN, as std::sin and std::cos.
 template <class D, class V>
 HWY_INLINE void SinCos(D d, V x, V* s, V* c) {
+    // Within pi/4 of zero the reduction leaves n = 0, hi = x (+0 for -0) and
+    // lo = +0: the polynomials alone give the same bits (a path phase near
+    // zero, as most Doppler arguments, need not pay for the reduction).
+    if (hn::AllTrue(d, hn::Le(hn::Abs(x), hn::Set(d, detail::kNoReductionSinCos)))) {
+        detail::SinCosReduced(d, x, hn::Zero(d), *s, *c);
+        *s = hn::IfThenElse(hn::Eq(x, hn::Zero(d)), x, *s);  // sin(-0) = -0
+        return;
+    }
     detail::SinCosFast(d, x, *s, *c);
     const auto slow = hn::Not(hn::Le(hn::Abs(x), hn::Set(d, detail::kReductionLimit)));
     if (HWY_UNLIKELY(!hn::AllFalse(d, slow))) {
@@ -346,6 +358,8 @@ HWY_INLINE void SinCos(D d, V x, V* s, V* c) {
 }
 template <class D, class V>
 HWY_INLINE V Sin(D d, V x) {
+    // Within pi/2 of zero SinFast's reduction leaves n = 0: SinSmall's bits.
+    if (hn::AllTrue(d, hn::Le(hn::Abs(x), hn::Set(d, detail::kNoReductionSin)))) return detail::SinSmall(d, x);
     V s = detail::SinFast(d, x);
     const auto slow = hn::Not(hn::Le(hn::Abs(x), hn::Set(d, detail::kReductionLimit)));
     if (HWY_UNLIKELY(!hn::AllFalse(d, slow))) {

@@ -300,6 +300,39 @@ TEST(VectorMath, EveryTargetGivesTheSameBits) {
     });
 }
 
+// Vectors whose lanes are all near zero skip the reduction; a small value
+// gives the same bits there as in a vector whose other lanes need it.
+TEST(VectorMath, SmallArgumentsSkipTheReductionWithTheSameBits) {
+    std::mt19937_64 rng(11);
+    std::vector<double> small = uniform(rng, 400, -1.6, 1.6);
+    for (double v : {0.0, -0.0, 5e-324, -1e-300, 1e-8, 0.78, -0.78, std::nextafter(0.78, 1.0),
+                     0.7853981633974483, 1.57, -1.57, std::nextafter(1.57, 2.0), kHalfPi})
+        small.push_back(v);
+    // Interleaved with values far from zero, every vector of two or more
+    // lanes takes the reduction.
+    std::vector<double> mixed;
+    for (double v : small) {
+        mixed.push_back(v);
+        mixed.push_back(1234.5);
+    }
+    forEachVectorTarget([&](int64_t) {
+        const size_t n = small.size();
+        std::vector<double> s(n), c(n), sn(n), s2(2 * n), c2(2 * n), sn2(2 * n);
+        vectorSinCos(small.data(), n, s.data(), c.data());
+        vectorSinc(small.data(), n, sn.data());
+        vectorSinCos(mixed.data(), 2 * n, s2.data(), c2.data());
+        vectorSinc(mixed.data(), 2 * n, sn2.data());
+        for (size_t i = 0; i < n; ++i) {
+            SCOPED_TRACE(testing::Message() << "x = " << small[i]);
+            EXPECT_TRUE(sameBits(s[i], s2[2 * i]));
+            EXPECT_TRUE(sameBits(c[i], c2[2 * i]));
+            EXPECT_TRUE(sameBits(sn[i], sn2[2 * i]));
+            EXPECT_TRUE(agrees(s[i], std::sin(small[i]), kRel, 0.0));
+            EXPECT_TRUE(agrees(c[i], std::cos(small[i]), kRel, 0.0));
+        }
+    });
+}
+
 // A value's result is the same bits wherever it sits in the array: at every
 // offset from a vector boundary and in the padded last vector.
 TEST(VectorMath, ResultsDoNotDependOnTheLane) {
