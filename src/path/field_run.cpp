@@ -110,7 +110,7 @@ int runFieldRun(RunData& rd, FILE* fieldFile) {
     if (status == 0) status = fields.open(rd.fieldTable, rd.messageLog);
     const int arrays = radiatingArrays(rd);
     const int32_t block = blockPoints();
-    std::vector<FieldRecord> direct;
+    std::vector<FieldRecord> direct, scattered;
     std::vector<std::string> lines;
     std::vector<unsigned char> binary;
     std::string text;
@@ -124,17 +124,23 @@ int runFieldRun(RunData& rd, FILE* fieldFile) {
             break;
         }
         const std::span<const ObservationPoint> p = points.next(block);
-        const std::span<const FieldRecord> scattered = fields.next(static_cast<int32_t>(p.size()));
-        if (p.empty() || scattered.size() != p.size()) {
+        const std::span<const FieldRecord> stored = fields.next(static_cast<int32_t>(p.size()));
+        if (p.empty() || stored.size() != p.size()) {
             status = -1;
             break;
         }
-        // The direct fields of the block at once, across the threads.
+        // The direct fields of the block at once, across the threads, and
+        // the scattered records with their multipath magnitudes.
         direct.resize(p.size());
+        scattered.resize(p.size());
         parallelFor(rd.workers, static_cast<int32_t>(p.size()), kPassChunkPoints,
                     [&](int32_t begin, int32_t end, int) {
                         const size_t b = static_cast<size_t>(begin), n = static_cast<size_t>(end - begin);
                         directFieldRecords(st, p.subspan(b, n), std::span<FieldRecord>(direct).subspan(b, n));
+                        for (size_t i = b; i < b + n; ++i) {
+                            scattered[i] = stored[i];
+                            storeMultipathMagnitudes(scattered[i]);
+                        }
                     });
         // The log's table lines, formatted across the threads, written in order.
         if (rd.messageLog != nullptr) {

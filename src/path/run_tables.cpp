@@ -55,23 +55,8 @@ int32_t blockPoints() {
     return forced > 0 ? forced : 2048;
 }
 
-int storeMultipathMagnitudes(RunData& rd) {
-    TableStore<FieldRecord>::Pass pass;
-    if (pass.begin(rd.fieldTable, rd.messageLog) != 0) return -1;
-    while (true) {
-        const std::span<FieldRecord> block = pass.next(blockPoints());
-        if (block.empty()) break;
-        // Each record from its own slots: the threads may share the block.
-        parallelFor(rd.workers, static_cast<int32_t>(block.size()), 64, [&](int32_t begin, int32_t end, int) {
-            for (int32_t i = begin; i < end; ++i) {
-                FieldRecord& r = block[static_cast<size_t>(i)];
-                for (int s = 0; s < 3; ++s)
-                    r.slot[12 + s] = Complex(std::abs(r.slot[6 + 2 * s]), std::abs(r.slot[7 + 2 * s]));
-            }
-        });
-        if (pass.commit() != 0) return -1;
-    }
-    return pass.finish();
+void storeMultipathMagnitudes(FieldRecord& r) {
+    for (int s = 0; s < 3; ++s) r.slot[12 + s] = Complex(std::abs(r.slot[6 + 2 * s]), std::abs(r.slot[7 + 2 * s]));
 }
 
 void releaseRunTables(RunData& rd) {

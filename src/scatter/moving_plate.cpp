@@ -363,9 +363,7 @@ int computeMovingPlate(RunData& rd, const Scatterer& plate, int plateSerial) {
                    plateSerial, static_cast<double>(counts.notFacing) * 100.0 / static_cast<double>(counts.total));
         logMessage(rd.messageLog, "of the time.  Part or all of the field is not calculated.\n");
     }
-    // Slots 12..14 always show every contribution so far, whatever the
-    // order of the commands.
-    return storeMultipathMagnitudes(rd) == 0 ? 0 : -1;
+    return 0;
 }
 
 }  // namespace ils

@@ -79,9 +79,6 @@ int computePlate(RunData& rd, const Scatterer& plate, int plateSerial) {
     }
     if (addPairs() != 0) return -1;
 
-    // Slots 12..14 of every record, in either storage, so that the field file
-    // does not depend on where the table was held.
-    if (storeMultipathMagnitudes(rd) != 0) return -1;
 
     if (notFacing > 0) {
         // The share of (patch, source, point) work skipped; without points

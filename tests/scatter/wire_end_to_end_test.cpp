@@ -58,6 +58,23 @@ TEST(WireEndToEnd, PowerLineAddsItsFieldAndCodeOneSubtracts) {
     EXPECT_GT(largest, 0.0);
 }
 
+TEST(WireEndToEnd, MagnitudesFollowTheLastScatterer) {
+    const auto both = test::runCommandFile(kStation + "SW\nf 0 0\n400 -600 500 600 40 35 0.5\n" +
+                                           "SW\nf 0 0\n900 -300 1200 300 60 60 0.5\nEN\n");
+    ASSERT_EQ(both.state, kStateFinished) << both.log;
+    ASSERT_EQ(both.fieldFile.size(), 20u + 504u * 11u);
+    for (int i = 0; i < 11; ++i) {
+        for (int s = 0; s < 3; ++s) {
+            const Complex m = scattered(both.fieldFile, i, 12 + s);
+            EXPECT_EQ(m.real(), std::abs(scattered(both.fieldFile, i, 6 + 2 * s))) << i << " " << s;
+            EXPECT_EQ(m.imag(), std::abs(scattered(both.fieldFile, i, 7 + 2 * s))) << i << " " << s;
+            if (s != 1) {  // slot 13: the clearance array's, absent here
+                EXPECT_GT(m.real(), 0.0);
+            }
+        }
+    }
+}
+
 TEST(WireEndToEnd, DegenerateWiresFailTheRun) {
     struct Case {
         std::string lines, log;
