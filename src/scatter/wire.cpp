@@ -234,8 +234,13 @@ int computeWire(RunData& rd, const Scatterer& wire, int /*wireSerial*/) {
         for (int32_t first = 0; first < segmentCount; first += kSegmentsPerPass) {
             const int32_t last = segmentCount - first > kSegmentsPerPass ? first + kSegmentsPerPass
                                                                           : segmentCount;
-            chunk.clear();
-            for (int32_t s = first; s < last; ++s) chunk.push_back(wireSegment(st, wire, f, segments, s));
+            // Each segment's set-up is its own (the array's field at its
+            // midpoint, its current factor): across the threads.
+            chunk.resize(static_cast<size_t>(last - first));
+            parallelFor(rd.workers, last - first, 4, [&](int32_t begin, int32_t end, int) {
+                for (int32_t s = begin; s < end; ++s)
+                    chunk[static_cast<size_t>(s)] = wireSegment(st, wire, f, segments, first + s);
+            });
             const int64_t perPoint = last - first;
             const int status = runFieldPass(
                 rd, false,
