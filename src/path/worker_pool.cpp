@@ -1,9 +1,30 @@
 #include "path/worker_pool.h"
 
 #include <algorithm>
+#include <chrono>
 #include <system_error>
 
 namespace ils {
+namespace {
+
+// A run's parallel sections follow each other within microseconds (the
+// blocks of a pass, one pass after another): a thread that has finished
+// watches for the next section this long before it sleeps, which spares
+// the wake-up of a sleeping thread (tens of microseconds) each time.
+constexpr auto kSpin = std::chrono::microseconds(50);
+
+// Polls until done() or kSpin has passed; true if done() came true.
+template <class Done>
+bool spinUntil(Done done) {
+    const auto until = std::chrono::steady_clock::now() + kSpin;
+    while (true) {
+        for (int i = 0; i < 64; ++i)
+            if (done()) return true;
+        if (std::chrono::steady_clock::now() >= until) return false;
+    }
+}
+
+}  // namespace
 
 WorkerPool::WorkerPool(int threads) {
     for (int slot = 1; slot < threads; ++slot) {
@@ -49,12 +70,18 @@ void WorkerPool::workerLoop(int slot) {
     uint64_t seen = 0;
     std::unique_lock<std::mutex> lock(mutex_);
     while (true) {
+        if (!stopping_ && generation_ == seen) {
+            lock.unlock();
+            spinUntil([&] { return published_.load(std::memory_order_acquire) != seen; });
+            lock.lock();
+        }
         wake_.wait(lock, [&] { return stopping_ || generation_ != seen; });
         if (stopping_) return;
         seen = generation_;
         lock.unlock();
         takeChunks(slot);
         lock.lock();
+        running_.fetch_sub(1, std::memory_order_release);
         if (--busy_ == 0) done_.notify_all();
     }
 }
@@ -75,10 +102,13 @@ void WorkerPool::run(int32_t count, int32_t minChunk, const Task& fn) {
         chunk_ = std::max(std::max<int32_t>(minChunk, 1), perThread);
         nextChunk_ = 0;
         busy_ = static_cast<int>(workers_.size());
+        running_.store(busy_, std::memory_order_relaxed);
         ++generation_;
+        published_.store(generation_, std::memory_order_release);
     }
     wake_.notify_all();
     takeChunks(0);
+    spinUntil([&] { return running_.load(std::memory_order_acquire) == 0; });
     std::unique_lock<std::mutex> lock(mutex_);
     done_.wait(lock, [&] { return busy_ == 0; });
     task_ = nullptr;

@@ -5,6 +5,7 @@
 // its own inputs only, so a run gives the same values for any thread count.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -44,6 +45,9 @@ private:
     std::condition_variable wake_, done_;
     uint64_t generation_ = 0;
     int busy_ = 0;
+    // generation_ and busy_ as the spinning threads read them without the lock.
+    std::atomic<uint64_t> published_{0};
+    std::atomic<int> running_{0};
     bool stopping_ = false;
     // The job in progress.
     const Task* task_ = nullptr;
