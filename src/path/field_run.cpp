@@ -1,6 +1,7 @@
 #include "path/field_run.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -75,6 +76,9 @@ void appendTableLine(std::string& line, const ObservationPoint& p, const FieldRe
 // A record of the FieldFile: the position, then the scattered and the direct
 // FieldRecord, as the reader expects them, with no padding between.
 constexpr size_t kPointBytes = 3 * sizeof(double) + 2 * sizeof(FieldRecord);
+// Where slots 12..14 begin in a FieldRecord's bytes.
+constexpr size_t kMagnitudeOffset = 12 * sizeof(Complex);
+static_assert(sizeof(FieldRecord) == 15 * sizeof(Complex), "a FieldRecord is its 15 slots");
 // Points written at once: one system call per file and group instead of one
 // every few records, with a buffer (64 KiB) small beside the tables.
 constexpr size_t kWritePoints = 128;
@@ -110,7 +114,8 @@ int runFieldRun(RunData& rd, FILE* fieldFile) {
     if (status == 0) status = fields.open(rd.fieldTable, rd.messageLog);
     const int arrays = radiatingArrays(rd);
     const int32_t block = blockPoints();
-    std::vector<FieldRecord> direct, scattered;
+    std::vector<FieldRecord> direct;
+    std::vector<std::array<Complex, 3>> magnitudes;
     std::vector<std::string> lines;
     std::vector<unsigned char> binary;
     std::string text;
@@ -124,22 +129,24 @@ int runFieldRun(RunData& rd, FILE* fieldFile) {
             break;
         }
         const std::span<const ObservationPoint> p = points.next(block);
-        const std::span<const FieldRecord> stored = fields.next(static_cast<int32_t>(p.size()));
-        if (p.empty() || stored.size() != p.size()) {
+        const std::span<const FieldRecord> scattered = fields.next(static_cast<int32_t>(p.size()));
+        if (p.empty() || scattered.size() != p.size()) {
             status = -1;
             break;
         }
         // The direct fields of the block at once, across the threads, and
-        // the scattered records with their multipath magnitudes.
+        // the scattered records' multipath magnitudes (slots 12..14).
         direct.resize(p.size());
-        scattered.resize(p.size());
+        magnitudes.resize(p.size());
         parallelFor(rd.workers, static_cast<int32_t>(p.size()), kPassChunkPoints,
                     [&](int32_t begin, int32_t end, int) {
                         const size_t b = static_cast<size_t>(begin), n = static_cast<size_t>(end - begin);
                         directFieldRecords(st, p.subspan(b, n), std::span<FieldRecord>(direct).subspan(b, n));
                         for (size_t i = b; i < b + n; ++i) {
-                            scattered[i] = stored[i];
-                            storeMultipathMagnitudes(scattered[i]);
+                            FieldRecord r;
+                            for (int s = 6; s < 12; ++s) r.slot[s] = scattered[i].slot[s];
+                            storeMultipathMagnitudes(r);
+                            for (int s = 0; s < 3; ++s) magnitudes[i][s] = r.slot[12 + s];
                         }
                     });
         // The log's table lines, formatted across the threads, written in order.
@@ -161,7 +168,8 @@ int runFieldRun(RunData& rd, FILE* fieldFile) {
                 unsigned char* at = binary.data() + (i - first) * kPointBytes;
                 const double position[3] = {p[i].x, p[i].y, p[i].z};
                 std::memcpy(at, position, sizeof position);
-                std::memcpy(at + sizeof position, &scattered[i], sizeof scattered[i]);
+                std::memcpy(at + sizeof position, &scattered[i], kMagnitudeOffset);
+                std::memcpy(at + sizeof position + kMagnitudeOffset, magnitudes[i].data(), sizeof magnitudes[i]);
                 std::memcpy(at + sizeof position + sizeof scattered[i], &direct[i], sizeof direct[i]);
             }
             out.put(binary.data(), binary.size());
