@@ -140,13 +140,30 @@ int executeCommand(RunData& rd, DriverState& st, const char* word, const char* l
         return status;
     }
     // EN: the field run writes and closes the field file.
-    FILE* field = rd.fieldFileStream;
-    rd.fieldFileStream = nullptr;
+    FILE* field = takeEmptiedFieldFile(rd);
     ended = true;
     return runFieldRun(rd, field);
 }
 
 }  // namespace
+
+FILE* takeEmptiedFieldFile(RunData& rd) {
+    FILE* field = rd.fieldFileStream;
+    rd.fieldFileStream = nullptr;
+    bool emptied = true;
+    if (rd.fieldFileEmptying.valid()) {
+        try {
+            emptied = rd.fieldFileEmptying.get();
+        } catch (...) {
+            emptied = false;
+        }
+    }
+    if (!emptied && field != nullptr) {
+        std::fclose(field);
+        field = rd.fieldFilePath[0] != '\0' ? std::fopen(rd.fieldFilePath, "wb") : nullptr;
+    }
+    return field;
+}
 
 void runCalculation(RunData& rd) {
     FILE* const cmd = rd.commandFile;
@@ -220,10 +237,7 @@ void runCalculation(RunData& rd) {
 
     releaseRunTables(rd);
     // A run that fails before EN leaves the field file empty; it is closed here.
-    if (rd.fieldFileStream != nullptr) {
-        std::fclose(rd.fieldFileStream);
-        rd.fieldFileStream = nullptr;
-    }
+    if (FILE* field = takeEmptiedFieldFile(rd)) std::fclose(field);
     std::fclose(cmd);
     rd.commandFile = nullptr;
     std::fclose(log);

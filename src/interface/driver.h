@@ -9,4 +9,10 @@ namespace ils {
 // releases the run stores, closes the files and sets the final RunState.
 void runCalculation(RunData& rd);
 
+// The run's field file, empty and ready for writing, handed over (rd keeps
+// none): waits for the thread that empties the previous run's content, and
+// where that failed opens the file anew, empty. nullptr when the run has no
+// field file left or it cannot be opened.
+FILE* takeEmptiedFieldFile(RunData& rd);
+
 }  // namespace ils

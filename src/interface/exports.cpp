@@ -1,8 +1,11 @@
 // The exported calculation functions. Nothing may escape the C boundary.
 #include <cstring>
+#include <filesystem>
+#include <future>
 #include <mutex>
 #include <new>
 #include <string>
+#include <system_error>
 
 #include "ilscalc/ilscalc.h"
 #include "interface/driver.h"
@@ -27,13 +30,40 @@ void worker() {
         // A computation must not take the host down; the run simply failed,
         // and its files are closed before the final state is published.
         RunData& rd = runData();
-        for (FILE** f : {&rd.fieldFileStream, &rd.commandFile, &rd.messageLog}) {
+        if (FILE* field = takeEmptiedFieldFile(rd)) std::fclose(field);
+        for (FILE** f : {&rd.commandFile, &rd.messageLog}) {
             if (*f != nullptr) std::fclose(*f);
             *f = nullptr;
         }
         releaseRunTables(rd);
         rd.progressPercent.store(100);
         rd.runState.store(rd.stopRequested.load() ? kInterrupted : kFailed);
+    }
+}
+
+// Emptying the previous run's field file can cost milliseconds (the file
+// system frees its blocks): a helper thread does it while the run reads its
+// first commands. Start has opened the file to append, which fails where
+// opening it empty would; nothing is written to it before the field run
+// waits for this (takeEmptiedFieldFile).
+std::future<bool> emptyFieldFile(const std::string& path) {
+    if (testControl().fieldFileEmptyingFails) {
+        std::promise<bool> failed;
+        failed.set_value(false);
+        return failed.get_future();
+    }
+    auto empty = [path] {
+        std::error_code ec;
+        std::filesystem::resize_file(path, 0, ec);
+        return !ec;
+    };
+    try {
+        return std::async(std::launch::async, empty);
+    } catch (const std::system_error&) {
+        // No thread for it: the file is emptied at the field run instead.
+        std::promise<bool> notDone;
+        notDone.set_value(false);
+        return notDone.get_future();
     }
 }
 
@@ -91,7 +121,7 @@ int32_t openAndStart(RunData& rd, const char* runName, const char* projectDirect
         rd.runState.store(kFailed);
         return 2;
     }
-    FileGuard field{std::fopen(fieldPath.c_str(), "wb")};
+    FileGuard field{std::fopen(fieldPath.c_str(), "ab")};
     if (field.file == nullptr) {
         logMessage(log.file, "ERROR! Cannot open field file %s\n", fieldPath.c_str());
         rd.runState.store(kFailed);
@@ -102,12 +132,14 @@ int32_t openAndStart(RunData& rd, const char* runName, const char* projectDirect
     rd.commandFile = command.file;
     rd.fieldFileStream = field.file;
     std::snprintf(rd.fieldFilePath, sizeof rd.fieldFilePath, "%s", fieldPath.c_str());
+    rd.fieldFileEmptying = emptyFieldFile(fieldPath);
     rd.startOption = static_cast<uint8_t>(option & 0xffu);
     rd.stopRequested.store(false);
     rd.progressPercent.store(0);
     rd.runState.store(kRunning);
     if (!startWorker()) {
-        // The guards close the three files.
+        // The guards close the three files, the field file emptied.
+        rd.fieldFileEmptying.wait();
         rd.messageLog = rd.commandFile = rd.fieldFileStream = nullptr;
         rd.runState.store(kFailed);
         return 6;

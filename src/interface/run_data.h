@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
+#include <future>
 #include <vector>
 
 #include "interface/types.h"
@@ -91,7 +92,8 @@ struct RunData {
     char scratchDirectory[kLineSize] = {};  // ends in '/', at most 1023 characters
     FILE* messageLog = nullptr;
     FILE* commandFile = nullptr;
-    FILE* fieldFileStream = nullptr;
+    FILE* fieldFileStream = nullptr;        // opened to append; see fieldFileEmptying
+    std::future<bool> fieldFileEmptying;    // the previous content being removed (true: done)
     char fieldFilePath[kLineSize] = {};     // for messages about the field file
     long commandLineNumber = 0;  // not used for messages; diagnostics only
 

@@ -24,6 +24,9 @@ struct TestControl {
     void (*insideStop)() = nullptr;
     // Points per block of the field passes; 0 keeps the engine's own choice.
     int32_t blockPoints = 0;
+    // The helper that empties the previous field file reports failure
+    // without touching it (the field run then opens the file anew).
+    bool fieldFileEmptyingFails = false;
 };
 
 // The one instance, next to the run data's owner.

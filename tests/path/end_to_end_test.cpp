@@ -174,6 +174,31 @@ TEST(EndToEnd, FailedProfileEndsTheRunWithoutAFieldFile) {
     EXPECT_EQ(r.fieldFile.size(), 0u);
 }
 
+// The previous run's field file is emptied while the next run starts: a
+// shorter run leaves no tail of it, a failed run none of it at all.
+TEST(EndToEnd, ARunReplacesThePreviousFieldFileWhole) {
+    const std::string station = std::string("SY\nL S A F\n110.0\n") + kCourse;
+    for (const bool emptyingFails : {false, true}) {
+        SCOPED_TRACE(emptyingFails ? "the field run opens the file anew" : "emptied while the run starts");
+        testControl().fieldFileEmptyingFails = emptyingFails;
+        const auto longer = runCommandFile(station + "FP\nB F F F\n0 0 0\n2 4 100 0 500\n200\nEN\n", "again");
+        ASSERT_EQ(longer.state, ILSCALC_FINISHED) << longer.log;
+        const int32_t many = int32At(longer.fieldFile, 0);
+        ASSERT_GT(many, 3);
+        const auto shorter = runCommandFile(station + "FP\nB F F F\n0 0 0\n2 4 100 0 150\n200\nEN\n", "again",
+                                            longer.projectDir);
+        ASSERT_EQ(shorter.state, ILSCALC_FINISHED) << shorter.log;
+        const int32_t few = int32At(shorter.fieldFile, 0);
+        EXPECT_LT(few, many);
+        EXPECT_EQ(shorter.fieldFile.size(), 20u + 504u * static_cast<size_t>(few));
+        const auto failed = runCommandFile(station + "FP\nB F F F\n0 0 0\n2 4 100 0 500\n0\nEN\n", "again",
+                                           longer.projectDir);
+        EXPECT_EQ(failed.state, ILSCALC_FAILED);
+        EXPECT_EQ(failed.fieldFile.size(), 0u);
+    }
+    testControl().fieldFileEmptyingFails = false;
+}
+
 TEST(EndToEnd, BundledSingleFrequencyExampleWritesAFieldFile) {
     const std::string dat =
         test::readFile(std::string(ILSCALC_SOURCE_DIR) + "/examples/localizer-single-frequency/LOC1F.dat");
