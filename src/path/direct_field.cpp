@@ -79,17 +79,7 @@ void arrayField(const Station& st, int j, char groundOption, double x, double y,
 
 void accumulateField(const Station& st, int j, Complex csb, Complex sbo, double f90,
                      double f150, double f60, double f0, FieldRecord& record) {
-    if (j == 1) {
-        csb *= st.system.captureWeight;
-        sbo *= st.system.captureWeight;
-    }
-    record.slot[j] += csb;
-    record.slot[2 + 2 * j] += f0 * (csb - sbo);
-    record.slot[3 + 2 * j] += f0 * (csb + sbo);
-    record.slot[6 + 2 * j] += f60 * (csb + sbo);
-    record.slot[7 + 2 * j] += f60 * (csb - sbo);
-    record.slot[10] += f90 * csb;
-    record.slot[11] += f150 * csb;
+    accumulateSlots(st.system.captureWeight, j, csb, sbo, f90, f150, f60, f0, record.slot);
 }
 
 }  // namespace ils

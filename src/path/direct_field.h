@@ -25,6 +25,24 @@ void arrayField(const Station& st, int j, char groundOption, double x, double y,
 // Element pattern of array j at relative azimuth phi and elevation eps (radians).
 double patternValue(const ElementPattern& pattern, double phi, double eps);
 
+// Adds CSB and SBO of array j into sums[0..11] (a record's slots) with the
+// slot rule above, clearance values scaled by captureWeight; inline, for
+// kernels that keep a record's sums while they add many contributions.
+inline void accumulateSlots(double captureWeight, int j, Complex csb, Complex sbo, double f90, double f150,
+                            double f60, double f0, Complex* sums) {
+    if (j == 1) {
+        csb *= captureWeight;
+        sbo *= captureWeight;
+    }
+    sums[j] += csb;
+    sums[2 + 2 * j] += f0 * (csb - sbo);
+    sums[3 + 2 * j] += f0 * (csb + sbo);
+    sums[6 + 2 * j] += f60 * (csb + sbo);
+    sums[7 + 2 * j] += f60 * (csb - sbo);
+    sums[10] += f90 * csb;
+    sums[11] += f150 * csb;
+}
+
 // Adds CSB and SBO of array j into the record with the slot rule above.
 void accumulateField(const Station& st, int j, Complex csb, Complex sbo, double f90,
                      double f150, double f60, double f0, FieldRecord& record);
