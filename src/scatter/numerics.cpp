@@ -65,7 +65,9 @@ double nearestElementDistance(const Station& st, const Scatterer& s) {
     const double px[3] = {s.x1, s.x2, (s.x1 + s.x2) / 2.0};
     const double py[3] = {s.y1, s.y2, (s.y1 + s.y2) / 2.0};
     const double pz[3] = {s.z1, s.z2, (s.z1 + s.z2) / 2.0};
-    double best = 1e20;
+    // The least square, then one root: the root is monotonic and correctly
+    // rounded, so this is the least root (a moving plate asks at every point).
+    double bestSquare = HUGE_VAL;
     const int arrays = st.arrayCount();
     for (int j = 0; j < arrays; ++j) {
         const AntennaArray& a = st.arrays[j];
@@ -74,12 +76,12 @@ double nearestElementDistance(const Station& st, const Scatterer& s) {
                 const double dx = a.elementX[i] - px[m];
                 const double dy = a.elementY[i] - py[m];
                 const double dz = a.elementZ[i] - pz[m];
-                const double d = std::sqrt(dx * dx + dy * dy + dz * dz);
-                if (d < best) best = d;
+                const double square = dx * dx + dy * dy + dz * dz;
+                if (square < bestSquare) bestSquare = square;
             }
         }
     }
-    return std::fmax(best, 1e-10);
+    return std::fmax(std::fmin(std::sqrt(bestSquare), 1e20), 1e-10);
 }
 
 void elementIncidentField(const Station& st, int j, int i, char groundOption, double x, double y,

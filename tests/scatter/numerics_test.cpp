@@ -2,6 +2,7 @@
 // coefficients against the textbook formulas, the polarisation factor's
 // limits and its stability at normal incidence, Doppler filter factors.
 #include <cmath>
+#include <random>
 
 #include "path/direct_field.h"
 #include "scatter/numerics.h"
@@ -35,6 +36,35 @@ TEST(NumericsDistance, NearestElementAndItsBounds) {
     // An end on an element: 1e-10, not 0.
     rd.arrays[1].elementZ[0] = 0.0;
     EXPECT_EQ(nearestElementDistance(rd, s), 1e-10);
+}
+
+// The least of the roots, as the distance's definition reads, bit for bit
+// against the root of the least square that the function takes.
+TEST(NumericsDistance, TheLeastRootOfEveryElementAndPlatePoint) {
+    test::TestRun t;
+    RunData& rd = *t.rd;
+    setStation(rd, 110.0);
+    rd.system.captureEffect = 1;
+    std::mt19937_64 rng(3);
+    std::uniform_real_distribution<double> u(-3000.0, 3000.0);
+    for (int i = 0; i < 14; ++i) addSource(rd, i % 2, u(rng), u(rng), u(rng) / 100.0);
+    for (int trial = 0; trial < 2000; ++trial) {
+        const Scatterer s = test::makePlate(u(rng), u(rng), u(rng), u(rng), 0, 20);
+        const double px[3] = {s.x1, s.x2, (s.x1 + s.x2) / 2.0};
+        const double py[3] = {s.y1, s.y2, (s.y1 + s.y2) / 2.0};
+        const double pz[3] = {s.z1, s.z2, (s.z1 + s.z2) / 2.0};
+        double best = 1e20;
+        for (int j = 0; j < 2; ++j) {
+            const AntennaArray& a = rd.arrays[j];
+            for (int e = 0; e < a.elementCount; ++e) {
+                for (int m = 0; m < 3; ++m) {
+                    const double dx = a.elementX[e] - px[m], dy = a.elementY[e] - py[m], dz = a.elementZ[e] - pz[m];
+                    best = std::fmin(best, std::sqrt(dx * dx + dy * dy + dz * dz));
+                }
+            }
+        }
+        EXPECT_EQ(nearestElementDistance(rd, s), std::fmax(best, 1e-10)) << trial;
+    }
 }
 
 TEST(NumericsElementField, FieldImageAndPatternCentredOnTheElement) {
