@@ -10,6 +10,7 @@
 // Slots 12..14 hold multipath magnitudes (storeMultipathMagnitudes).
 #pragma once
 
+#include "hwy/base.h"
 #include "path/station.h"
 
 namespace ils {
@@ -27,8 +28,9 @@ double patternValue(const ElementPattern& pattern, double phi, double eps);
 
 // Adds CSB and SBO of array j into sums[0..11] (a record's slots) with the
 // slot rule above, clearance values scaled by captureWeight; inline, for
-// kernels that keep a record's sums while they add many contributions.
-inline void accumulateSlots(double captureWeight, int j, Complex csb, Complex sbo, double f90, double f150,
+// kernels that keep a record's sums while they add many contributions
+// (forced inline: the compiler leaves it out of the large moving-plate kernel).
+HWY_INLINE void accumulateSlots(double captureWeight, int j, Complex csb, Complex sbo, double f90, double f150,
                             double f60, double f0, Complex* sums) {
     if (j == 1) {
         csb *= captureWeight;
