@@ -1,7 +1,6 @@
 #include "path/field_run.h"
 
 #include <algorithm>
-#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -78,6 +77,7 @@ void appendTableLine(std::string& line, const ObservationPoint& p, const FieldRe
 constexpr size_t kPointBytes = 3 * sizeof(double) + 2 * sizeof(FieldRecord);
 // Where slots 12..14 begin in a FieldRecord's bytes.
 constexpr size_t kMagnitudeOffset = 12 * sizeof(Complex);
+constexpr size_t kMagnitudeBytes = 3 * sizeof(Complex);
 static_assert(sizeof(FieldRecord) == 15 * sizeof(Complex), "a FieldRecord is its 15 slots");
 // Points written at once: one system call per file and group instead of one
 // every few records, with a buffer (64 KiB) small beside the tables.
@@ -115,7 +115,6 @@ int runFieldRun(RunData& rd, FILE* fieldFile) {
     const int arrays = radiatingArrays(rd);
     const int32_t block = blockPoints();
     std::vector<FieldRecord> direct;
-    std::vector<std::array<Complex, 3>> magnitudes;
     std::vector<std::string> lines;
     std::vector<unsigned char> binary;
     std::string text;
@@ -134,10 +133,12 @@ int runFieldRun(RunData& rd, FILE* fieldFile) {
             status = -1;
             break;
         }
-        // The direct fields of the block at once, across the threads, and
-        // the scattered records' multipath magnitudes (slots 12..14).
+        // The direct fields of the block at once, across the threads, the
+        // scattered records' multipath magnitudes (slots 12..14, kept until
+        // the point is written in its direct record's, which are always
+        // zero), and the log's table lines, written in order below.
         direct.resize(p.size());
-        magnitudes.resize(p.size());
+        if (rd.messageLog != nullptr) lines.resize(p.size());
         parallelFor(rd.workers, static_cast<int32_t>(p.size()), kPassChunkPoints,
                     [&](int32_t begin, int32_t end, int) {
                         const size_t b = static_cast<size_t>(begin), n = static_cast<size_t>(end - begin);
@@ -146,21 +147,13 @@ int runFieldRun(RunData& rd, FILE* fieldFile) {
                             FieldRecord r;
                             for (int s = 6; s < 12; ++s) r.slot[s] = scattered[i].slot[s];
                             storeMultipathMagnitudes(r);
-                            for (int s = 0; s < 3; ++s) magnitudes[i][s] = r.slot[12 + s];
+                            for (int s = 12; s < 15; ++s) direct[i].slot[s] = r.slot[s];
+                            if (rd.messageLog != nullptr) {
+                                lines[i].clear();
+                                appendTableLine(lines[i], p[i], scattered[i], arrays);
+                            }
                         }
                     });
-        // The log's table lines, formatted across the threads, written in order.
-        if (rd.messageLog != nullptr) {
-            lines.resize(p.size());
-            parallelFor(rd.workers, static_cast<int32_t>(p.size()), kPassChunkPoints,
-                        [&](int32_t begin, int32_t end, int) {
-                            for (int32_t i = begin; i < end; ++i) {
-                                const size_t k = static_cast<size_t>(i);
-                                lines[k].clear();
-                                appendTableLine(lines[k], p[k], scattered[k], arrays);
-                            }
-                        });
-        }
         for (size_t first = 0; first < p.size(); first += kWritePoints) {
             const size_t last = std::min(p.size(), first + kWritePoints);
             binary.resize((last - first) * kPointBytes);
@@ -168,9 +161,11 @@ int runFieldRun(RunData& rd, FILE* fieldFile) {
                 unsigned char* at = binary.data() + (i - first) * kPointBytes;
                 const double position[3] = {p[i].x, p[i].y, p[i].z};
                 std::memcpy(at, position, sizeof position);
-                std::memcpy(at + sizeof position, &scattered[i], kMagnitudeOffset);
-                std::memcpy(at + sizeof position + kMagnitudeOffset, magnitudes[i].data(), sizeof magnitudes[i]);
-                std::memcpy(at + sizeof position + sizeof scattered[i], &direct[i], sizeof direct[i]);
+                unsigned char* const record = at + sizeof position;
+                std::memcpy(record, &scattered[i], kMagnitudeOffset);
+                std::memcpy(record + kMagnitudeOffset, &direct[i].slot[12], kMagnitudeBytes);
+                std::memcpy(record + sizeof(FieldRecord), &direct[i], kMagnitudeOffset);
+                std::memset(record + sizeof(FieldRecord) + kMagnitudeOffset, 0, kMagnitudeBytes);
             }
             out.put(binary.data(), binary.size());
             if (rd.messageLog != nullptr) {
