@@ -266,7 +266,15 @@ HWY_INLINE void SinCosReduced(D d, V hi, V lo, V& s, V& c) {
 template <class D, class V>
 HWY_INLINE void SinCosFast(D d, V x, V& s, V& c) {
     V hi, lo, shifted;
-    ReduceByMultiple<1>(d, x, hi, lo, shifted);
+    // Within pi/4 of zero the reduction leaves n = 0, hi = x (+0 for -0) and
+    // lo = +0, whose polynomials give the same bits: skipped where every lane
+    // is that small (a path phase near zero, as most Doppler arguments).
+    if (hn::AllTrue(d, hn::Le(hn::Abs(x), hn::Set(d, kNoReductionSinCos)))) {
+        hi = x;
+        lo = shifted = hn::Zero(d);
+    } else {
+        ReduceByMultiple<1>(d, x, hi, lo, shifted);
+    }
     V sr, cr;
     SinCosReduced(d, hi, lo, sr, cr);
     // Quadrant q = n mod 4, 0: (s, c); 1: (c, -s); 2: (-s, -c); 3: (-c, s):
@@ -296,20 +304,18 @@ template <class D, class V>
 HWY_INLINE V SinFast(D d, V x) {
     static constexpr double kCos4[] = {1.0, -0.5, 1.0 / 24};
     V hi, lo, shifted;
-    ReduceByMultiple<2>(d, x, hi, lo, shifted);
+    // Within pi/2 of zero n = 0: skipped as in SinCosFast.
+    if (hn::AllTrue(d, hn::Le(hn::Abs(x), hn::Set(d, kNoReductionSin)))) {
+        hi = x;
+        lo = shifted = hn::Zero(d);
+    } else {
+        ReduceByMultiple<2>(d, x, hi, lo, shifted);
+    }
     const V z = hn::Mul(hi, hi);
     const V series = hn::Mul(hn::Mul(hi, z), Horner(d, z, kSinTaylor));
     const V s = hn::Add(hi, hn::Add(series, hn::Mul(lo, Horner(d, z, kCos4))));
     const V withSign = hn::Xor(s, SignOfBit<0>(d, shifted));  // (-1)^n
     return hn::IfThenElse(hn::Eq(x, hn::Zero(d)), x, withSign);  // sin(-0) = -0
-}
-
-// SinFast's value for |x| < pi/2 (n = 0, hi = x, lo = 0): x + x z P(z).
-template <class D, class V>
-HWY_INLINE V SinSmall(D d, V x) {
-    const V z = hn::Mul(x, x);
-    const V s = hn::Add(x, hn::Mul(hn::Mul(x, z), Horner(d, z, kSinTaylor)));
-    return hn::IfThenElse(hn::Eq(x, hn::Zero(d)), x, s);  // sin(-0) = -0
 }
 
 // atan t for 0 <= t <= 1: beyond tan(pi/8) atan t = pi/4 + atan((t-1)/(t+1));
@@ -341,14 +347,6 @@ HWY_INLINE V AtanUnit(D d, V t) {
 // infinities and NaN, as std::sin and std::cos.
 template <class D, class V>
 HWY_INLINE void SinCos(D d, V x, V* s, V* c) {
-    // Within pi/4 of zero the reduction leaves n = 0, hi = x (+0 for -0) and
-    // lo = +0: the polynomials alone give the same bits (a path phase near
-    // zero, as most Doppler arguments, need not pay for the reduction).
-    if (hn::AllTrue(d, hn::Le(hn::Abs(x), hn::Set(d, detail::kNoReductionSinCos)))) {
-        detail::SinCosReduced(d, x, hn::Zero(d), *s, *c);
-        *s = hn::IfThenElse(hn::Eq(x, hn::Zero(d)), x, *s);  // sin(-0) = -0
-        return;
-    }
     detail::SinCosFast(d, x, *s, *c);
     const auto slow = hn::Not(hn::Le(hn::Abs(x), hn::Set(d, detail::kReductionLimit)));
     if (HWY_UNLIKELY(!hn::AllFalse(d, slow))) {
@@ -358,8 +356,6 @@ HWY_INLINE void SinCos(D d, V x, V* s, V* c) {
 }
 template <class D, class V>
 HWY_INLINE V Sin(D d, V x) {
-    // Within pi/2 of zero SinFast's reduction leaves n = 0: SinSmall's bits.
-    if (hn::AllTrue(d, hn::Le(hn::Abs(x), hn::Set(d, detail::kNoReductionSin)))) return detail::SinSmall(d, x);
     V s = detail::SinFast(d, x);
     const auto slow = hn::Not(hn::Le(hn::Abs(x), hn::Set(d, detail::kReductionLimit)));
     if (HWY_UNLIKELY(!hn::AllFalse(d, slow))) {
