@@ -82,6 +82,8 @@ static_assert(sizeof(FieldRecord) == 15 * sizeof(Complex), "a FieldRecord is its
 // Points written at once: one system call per file and group instead of one
 // every few records, with a buffer (64 KiB) small beside the tables.
 constexpr size_t kWritePoints = 128;
+// Direct records a thread computes at once (on its stack).
+constexpr size_t kDirectPoints = 16;
 
 }  // namespace
 
@@ -114,7 +116,6 @@ int runFieldRun(RunData& rd, FILE* fieldFile) {
     if (status == 0) status = fields.open(rd.fieldTable, rd.messageLog);
     const int arrays = radiatingArrays(rd);
     const int32_t block = blockPoints();
-    std::vector<FieldRecord> direct;
     std::vector<std::string> lines;
     std::vector<unsigned char> binary;
     std::string text;
@@ -133,44 +134,44 @@ int runFieldRun(RunData& rd, FILE* fieldFile) {
             status = -1;
             break;
         }
-        // The direct fields of the block at once, across the threads, the
-        // scattered records' multipath magnitudes (slots 12..14, kept until
-        // the point is written in its direct record's, which are always
-        // zero), and the log's table lines, written in order below.
-        direct.resize(p.size());
-        if (rd.messageLog != nullptr) lines.resize(p.size());
-        parallelFor(rd.workers, static_cast<int32_t>(p.size()), kPassChunkPoints,
-                    [&](int32_t begin, int32_t end, int) {
-                        const size_t b = static_cast<size_t>(begin), n = static_cast<size_t>(end - begin);
-                        directFieldRecords(st, p.subspan(b, n), std::span<FieldRecord>(direct).subspan(b, n));
-                        for (size_t i = b; i < b + n; ++i) {
-                            FieldRecord r;
-                            for (int s = 6; s < 12; ++s) r.slot[s] = scattered[i].slot[s];
-                            storeMultipathMagnitudes(r);
-                            for (int s = 12; s < 15; ++s) direct[i].slot[s] = r.slot[s];
-                            if (rd.messageLog != nullptr) {
-                                lines[i].clear();
-                                appendTableLine(lines[i], p[i], scattered[i], arrays);
-                            }
-                        }
-                    });
+        // Groups of points: their direct fields, the scattered records'
+        // multipath magnitudes (slots 12..14), the FieldFile's bytes and the
+        // log's table lines made across the threads, each point into its own
+        // place; then written in order. A group's buffers are small beside
+        // the tables (the whole block's direct records were 240 bytes a point).
         for (size_t first = 0; first < p.size(); first += kWritePoints) {
-            const size_t last = std::min(p.size(), first + kWritePoints);
-            binary.resize((last - first) * kPointBytes);
-            for (size_t i = first; i < last; ++i) {
-                unsigned char* at = binary.data() + (i - first) * kPointBytes;
-                const double position[3] = {p[i].x, p[i].y, p[i].z};
-                std::memcpy(at, position, sizeof position);
-                unsigned char* const record = at + sizeof position;
-                std::memcpy(record, &scattered[i], kMagnitudeOffset);
-                std::memcpy(record + kMagnitudeOffset, &direct[i].slot[12], kMagnitudeBytes);
-                std::memcpy(record + sizeof(FieldRecord), &direct[i], kMagnitudeOffset);
-                std::memset(record + sizeof(FieldRecord) + kMagnitudeOffset, 0, kMagnitudeBytes);
-            }
+            const size_t count = std::min(p.size() - first, kWritePoints);
+            binary.resize(count * kPointBytes);
+            if (rd.messageLog != nullptr) lines.resize(count);
+            const int32_t groupPoints = static_cast<int32_t>(count);
+            parallelFor(rd.workers, groupPoints, kPassChunkPoints, [&](int32_t begin, int32_t end, int) {
+                for (size_t b = static_cast<size_t>(begin); b < static_cast<size_t>(end); b += kDirectPoints) {
+                    const size_t n = std::min(static_cast<size_t>(end) - b, kDirectPoints);
+                    FieldRecord direct[kDirectPoints];
+                    directFieldRecords(st, p.subspan(first + b, n), std::span<FieldRecord>(direct, n));
+                    for (size_t k = 0; k < n; ++k) {
+                        const size_t i = first + b + k;
+                        FieldRecord magnitudes;
+                        for (int s = 6; s < 12; ++s) magnitudes.slot[s] = scattered[i].slot[s];
+                        storeMultipathMagnitudes(magnitudes);
+                        unsigned char* const at = binary.data() + (b + k) * kPointBytes;
+                        const double position[3] = {p[i].x, p[i].y, p[i].z};
+                        std::memcpy(at, position, sizeof position);
+                        unsigned char* const record = at + sizeof position;
+                        std::memcpy(record, &scattered[i], kMagnitudeOffset);
+                        std::memcpy(record + kMagnitudeOffset, &magnitudes.slot[12], kMagnitudeBytes);
+                        std::memcpy(record + sizeof(FieldRecord), &direct[k], sizeof direct[k]);
+                        if (rd.messageLog != nullptr) {
+                            lines[b + k].clear();
+                            appendTableLine(lines[b + k], p[i], scattered[i], arrays);
+                        }
+                    }
+                }
+            });
             out.put(binary.data(), binary.size());
             if (rd.messageLog != nullptr) {
                 text.clear();
-                for (size_t i = first; i < last; ++i) text += lines[i];
+                for (const std::string& line : lines) text += line;
                 std::fwrite(text.data(), 1, text.size(), rd.messageLog);
             }
         }
