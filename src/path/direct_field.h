@@ -7,7 +7,7 @@
 //   slot 2+2j   += f0  (CSB - SBO)      slot 3+2j += f0  (CSB + SBO)
 //   slot 6+2j   += f60 (CSB + SBO)      slot 7+2j += f60 (CSB - SBO)
 //   slot 10     += f90 CSB              slot 11   += f150 CSB
-// Slots 12..14 hold multipath magnitudes (storeMultipathMagnitudes).
+// Slots 12..14 hold multipath magnitudes (multipathMagnitudes).
 #pragma once
 
 #include "hwy/base.h"

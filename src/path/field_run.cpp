@@ -77,7 +77,6 @@ void appendTableLine(std::string& line, const ObservationPoint& p, const FieldRe
 constexpr size_t kPointBytes = 3 * sizeof(double) + 2 * sizeof(FieldRecord);
 // Where slots 12..14 begin in a FieldRecord's bytes.
 constexpr size_t kMagnitudeOffset = 12 * sizeof(Complex);
-constexpr size_t kMagnitudeBytes = 3 * sizeof(Complex);
 static_assert(sizeof(FieldRecord) == 15 * sizeof(Complex), "a FieldRecord is its 15 slots");
 // Points written at once: one system call per file and group instead of one
 // every few records, with a buffer (64 KiB) small beside the tables.
@@ -151,15 +150,14 @@ int runFieldRun(RunData& rd, FILE* fieldFile) {
                     directFieldRecords(st, p.subspan(first + b, n), std::span<FieldRecord>(direct, n));
                     for (size_t k = 0; k < n; ++k) {
                         const size_t i = first + b + k;
-                        FieldRecord magnitudes;
-                        for (int s = 6; s < 12; ++s) magnitudes.slot[s] = scattered[i].slot[s];
-                        storeMultipathMagnitudes(magnitudes);
+                        Complex magnitudes[3];
+                        multipathMagnitudes(scattered[i], magnitudes);
                         unsigned char* const at = binary.data() + (b + k) * kPointBytes;
                         const double position[3] = {p[i].x, p[i].y, p[i].z};
                         std::memcpy(at, position, sizeof position);
                         unsigned char* const record = at + sizeof position;
                         std::memcpy(record, &scattered[i], kMagnitudeOffset);
-                        std::memcpy(record + kMagnitudeOffset, &magnitudes.slot[12], kMagnitudeBytes);
+                        std::memcpy(record + kMagnitudeOffset, magnitudes, sizeof magnitudes);
                         std::memcpy(record + sizeof(FieldRecord), &direct[k], sizeof direct[k]);
                         if (rd.messageLog != nullptr) {
                             lines[b + k].clear();

@@ -55,8 +55,8 @@ int32_t blockPoints() {
     return forced > 0 ? forced : 2048;
 }
 
-void storeMultipathMagnitudes(FieldRecord& r) {
-    for (int s = 0; s < 3; ++s) r.slot[12 + s] = Complex(std::abs(r.slot[6 + 2 * s]), std::abs(r.slot[7 + 2 * s]));
+void multipathMagnitudes(const FieldRecord& r, Complex (&out)[3]) {
+    for (int s = 0; s < 3; ++s) out[s] = Complex(std::abs(r.slot[6 + 2 * s]), std::abs(r.slot[7 + 2 * s]));
 }
 
 void releaseRunTables(RunData& rd) {

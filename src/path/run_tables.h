@@ -31,12 +31,12 @@ int updatePoints(RunData& rd, Fn fn);
 // holds in the file storage, and the grain at which progress moves.
 int32_t blockPoints();
 
-// Stores the magnitudes of slots 6..11 into slots 12..14 of a record:
-// slot 12 = (|6|, |7|), slot 13 = (|8|, |9|), slot 14 = (|10|, |11|). The
-// FieldFile's writer does it for every record, as they are written: only
-// the scatterers' commands change slots 6..11, so the magnitudes are those
-// after the last of them, whatever the storage and the order of commands.
-void storeMultipathMagnitudes(FieldRecord& r);
+// The multipath magnitudes of a record's slots 6..11, its slots 12..14 in
+// the FieldFile: (|6|, |7|), (|8|, |9|), (|10|, |11|). The FieldFile's writer
+// takes them for every record as it is written: only the scatterers'
+// commands change slots 6..11, so the magnitudes are those after the last of
+// them, whatever the storage and the order of commands.
+void multipathMagnitudes(const FieldRecord& r, Complex (&out)[3]);
 
 // Frees the tables or deletes their scratch files (end of run).
 void releaseRunTables(RunData& rd);
