@@ -47,24 +47,21 @@ void worker() {
 // opening it empty would; nothing is written to it before the field run
 // waits for this (takeEmptiedFieldFile).
 std::future<bool> emptyFieldFile(const std::string& path) {
-    if (testControl().fieldFileEmptyingFails) {
-        std::promise<bool> failed;
-        failed.set_value(false);
-        return failed.get_future();
-    }
     auto empty = [path] {
         std::error_code ec;
         std::filesystem::resize_file(path, 0, ec);
         return !ec;
     };
-    try {
-        return std::async(std::launch::async, empty);
-    } catch (const std::system_error&) {
-        // No thread for it: the file is emptied at the field run instead.
-        std::promise<bool> notDone;
-        notDone.set_value(false);
-        return notDone.get_future();
+    if (!testControl().fieldFileEmptyingFails) {
+        try {
+            return std::async(std::launch::async, empty);
+        } catch (const std::system_error&) {
+            // No thread for it: the file is emptied at the field run instead.
+        }
     }
+    std::promise<bool> notDone;
+    notDone.set_value(false);
+    return notDone.get_future();
 }
 
 // Closes a run file on every way out of startRun unless it was handed on.
