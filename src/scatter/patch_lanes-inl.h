@@ -186,10 +186,18 @@ HWY_INLINE PolarizationPathLanes PolarizationPath(DVec ct, DVec st, DVec eo, DVe
 // plainPolarizationFactor, its products regrouped around the path's parts):
 // (gPar - 1) wA - (gPar + 1) wB - (gPerp + 1) wC + (gPerp - 1) wD
 //   = gPar (wA - wB) + gPerp (wD - wC) - (wA + wB + wC + wD) for real w.
+// A and B depend on the observer's along/across cosines, which both
+// observation paths share, and on the incidence only.
+struct PolarizationIncidenceLanes {
+    DVec A, B;
+};
+HWY_INLINE PolarizationIncidenceLanes PolarizationIncidence(const IncidenceLanes& in,
+                                                            const PolarizationPathLanes& q) {
+    return {hn::Add(hn::Mul(q.eo, in.ni), hn::Mul(q.no, in.ei)), hn::Sub(hn::Mul(q.no, in.ni), hn::Mul(q.eo, in.ei))};
+}
 HWY_INLINE ComplexLanes PlainPolarization(DoubleTag d, const IncidenceLanes& in, const PairLanes& pr,
-                                          const PolarizationPathLanes& q) {
-    const DVec A = hn::Add(hn::Mul(q.eo, in.ni), hn::Mul(q.no, in.ei));
-    const DVec B = hn::Sub(hn::Mul(q.no, in.ni), hn::Mul(q.eo, in.ei));
+                                          const PolarizationPathLanes& q, const PolarizationIncidenceLanes& ab) {
+    const DVec A = ab.A, B = ab.B;
     const DVec cc = hn::Mul(in.ci, q.co);
     const DVec r1 = hn::Sub(hn::Mul(in.si, q.so), hn::Mul(B, cc));
     const DVec m1 = hn::Mul(A, cc);
@@ -206,11 +214,12 @@ HWY_INLINE ComplexLanes PlainPolarization(DoubleTag d, const IncidenceLanes& in,
 
 // Within about 1e-4 rad of the normal the mean of the
 // factors for the incidence turned both ways (numerics.h).
-HWY_INLINE ComplexLanes Polarization(DoubleTag d, const PairLanes& pr, const PolarizationPathLanes& q) {
-    ComplexLanes p = PlainPolarization(d, pr.plain, pr, q);
+HWY_INLINE ComplexLanes Polarization(DoubleTag d, const PairLanes& pr, const PolarizationPathLanes& q,
+                                     const PolarizationIncidenceLanes& plain) {
+    ComplexLanes p = PlainPolarization(d, pr.plain, pr, q, plain);
     if (HWY_UNLIKELY(pr.anyTurned)) {
-        const ComplexLanes plus = PlainPolarization(d, pr.plus, pr, q);
-        const ComplexLanes minus = PlainPolarization(d, pr.minus, pr, q);
+        const ComplexLanes plus = PlainPolarization(d, pr.plus, pr, q, PolarizationIncidence(pr.plus, q));
+        const ComplexLanes minus = PlainPolarization(d, pr.minus, pr, q, PolarizationIncidence(pr.minus, q));
         const ComplexLanes mean = Scale(Add(plus, minus), hn::Set(d, 0.5));
         p = {hn::IfThenElse(pr.turned, mean.re, p.re), hn::IfThenElse(pr.turned, mean.im, p.im)};
     }
@@ -294,8 +303,8 @@ struct PathLanes {
 // sin(a - b) = sin a cos b - cos a sin b for the edge factor and the direct
 // height factor, and sin(x + G) = sin x cos G + cos x sin G with G = k dh/2
 // groundShift for the reflected one.
-HWY_INLINE PathLanes PatchPath(DoubleTag d, const PairLanes& pr,
-                    const PathGeometryLanes& g, double groundSign) {
+HWY_INLINE PathLanes PatchPath(DoubleTag d, const PairLanes& pr, const PathGeometryLanes& g,
+                               const PolarizationIncidenceLanes& plain, double groundSign) {
     const DVec edge = hn::Sub(hn::Mul(pr.halfKdl, pr.eiEdge), g.edge);
     const DVec sinEdge = hn::Sub(hn::Mul(pr.sinEdge, g.cosEdge), hn::Mul(pr.cosEdge, g.sinEdge));
     const DVec fE = hn::Mul(hn::Mul(hn::Mul(hn::Set(d, groundSign), SincOfAngleSum(d, edge, sinEdge)), pr.dl), pr.dh);
@@ -307,7 +316,7 @@ HWY_INLINE PathLanes PatchPath(DoubleTag d, const PairLanes& pr,
     const DVec x2 = hn::Add(x1, hn::Mul(pr.halfKdh, pr.groundShift));
     const DVec sin2 = hn::Add(hn::Mul(sin1, pr.cosShift), hn::Mul(cos1, pr.sinShift));
     out.sReflected = SincOfAngleSum(d, x2, sin2);
-    const ComplexLanes p = Polarization(d, pr, g.polarization);
+    const ComplexLanes p = Polarization(d, pr, g.polarization, plain);
     out.x = Mul(Scale(p, fE), g.phaseOverR);
     return out;
 }
@@ -319,17 +328,21 @@ struct ContributionLanes {
 
 // The pair's CSB, SBO and Doppler factors at the observer o, given its
 // patch's geometry and the Doppler part of its source's direct path; all
-// zero where a value is not finite.
+// zero where a value is not finite. Unchecked, the values as they come: for
+// a caller that proves afterwards that every one was finite and defined.
+template <bool kChecked = true>
 HWY_INLINE ContributionLanes EvaluatePair(DoubleTag d, const PairLanes& pr, const PatchGeometryLanes& g,
                                           const DopplerPhaseLanes& source) {
-    const PathLanes direct = PatchPath(d, pr, g.direct, 1.0);
-    const PathLanes image = PatchPath(d, pr, g.image, -1.0);
+    const PolarizationIncidenceLanes plain = PolarizationIncidence(pr.plain, g.direct.polarization);
+    const PathLanes direct = PatchPath(d, pr, g.direct, plain, 1.0);
+    const PathLanes image = PatchPath(d, pr, g.image, plain, -1.0);
     const ComplexLanes td = Add(Scale(direct.x, direct.sDirect), Scale(image.x, image.sDirect));
     const ComplexLanes tr = Add(Scale(direct.x, direct.sReflected), Scale(image.x, image.sReflected));
     ContributionLanes c;
     c.csb = Mul(pr.jAmp, Add(Mul(pr.ec, td), Mul(pr.ecG, tr)));
     c.sbo = Mul(pr.jAmp, Add(Mul(pr.es, td), Mul(pr.esG, tr)));
     c.f = DopplerFromPhases(d, g.scattered, source);
+    if constexpr (!kChecked) return c;
     // An observer on the patch centre (R at most 1e-10 ft, the floor of
     // rho_s) has no defined term: left out, as a term that is not finite.
     const DMask defined = hn::Gt(g.direct.rs, hn::Set(d, 1e-10));

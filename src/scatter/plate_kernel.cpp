@@ -27,6 +27,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <type_traits>
 #include <vector>
 
 #undef HWY_TARGET_INCLUDE
@@ -110,6 +111,22 @@ HWY_BEFORE_NAMESPACE();
 namespace ils {
 namespace HWY_NAMESPACE {
 
+// Point vectors that go through the pairs together: each pair's constants
+// are broadcast once for the group instead of once per vector, and each
+// vector's sums, observer and path geometry stay in the group's state
+// (about 10 kB with 4 lanes). A point still receives the pairs in order.
+inline constexpr size_t kGroupVectors = 4;
+
+struct PointVectorState {
+    PointLanes o;
+    RecordLanes acc;
+    ObserverLanes ob;
+    PatchGeometryLanes geometry;
+    DMask litMask;
+    bool anyLit, allLit;
+    int64_t litLanes;
+};
+
 void AddPlatePairsLanes(const Station& st, const Scatterer& plate, const PlateFrame& frame,
                         const PatchSource* pairs, const PairConstants* constants, size_t pairCount,
                         const double* sources, size_t sourceCount, const ObservationPoint* points,
@@ -119,56 +136,109 @@ void AddPlatePairsLanes(const Station& st, const Scatterer& plate, const PlateFr
     const bool bothSides = plate.bothSidesFlag != 0;
     const double captureWeight = st.system.captureWeight;
     int64_t litCount = 0;
-    // Per source, the Doppler part of its direct path to the block's points.
-    std::vector<double> phases(sourceCount * 3 * lanes + 1);
-    for (size_t i = 0; i < n; i += lanes) {
-        const size_t count = n - i < lanes ? n - i : lanes;
-        const PointLanes o = LoadPoints(d, points + i, count);
-        const DMask valid = hn::FirstN(d, count);
-        RecordLanes acc;
-        LoadRecords(d, records + i, count, acc);
+    // Per source and vector, the Doppler part of its direct path to the points.
+    const size_t phaseStride = 3 * lanes;
+    std::vector<double> phases(sourceCount * kGroupVectors * phaseStride + 1);
+    auto phaseAt = [&](size_t source, size_t v) { return &phases[(source * kGroupVectors + v) * phaseStride]; };
+    PointVectorState group[kGroupVectors];
+    size_t counts[kGroupVectors];
+    for (size_t i = 0; i < n; i += kGroupVectors * lanes) {
+        size_t vectors = 0;
+        for (size_t at = i; at < n && vectors < kGroupVectors; at += lanes, ++vectors) {
+            counts[vectors] = n - at < lanes ? n - at : lanes;
+            PointVectorState& g = group[vectors];
+            g.o = LoadPoints(d, points + at, counts[vectors]);
+            LoadRecords(d, records + at, counts[vectors], g.acc);
+        }
         for (size_t s = 0; s < sourceCount; ++s) {
             const double* at = sources + 4 * s;
-            const DopplerPhaseLanes ph =
-                DopplerPhase(d, RateFrom(d, hn::Set(d, at[0]), hn::Set(d, at[1]), hn::Set(d, at[2]), o, o.vx,
-                                         o.vy, o.vz, hn::Set(d, at[3])));
-            hn::StoreU(ph.u, d, &phases[(3 * s) * lanes]);
-            hn::StoreU(ph.su, d, &phases[(3 * s + 1) * lanes]);
-            hn::StoreU(ph.cu, d, &phases[(3 * s + 2) * lanes]);
-        }
-        int32_t patch = -1;
-        int array = -1;
-        ObserverLanes ob{};
-        PatchGeometryLanes geometry{};
-        DMask litMask = valid;
-        bool anyLit = false, allLit = false;
-        int64_t litLanes = 0;
-        for (size_t p = 0; p < pairCount; ++p) {
-            const PairLanes pr = PairsToLanes(d, &constants[p], 1, true);
-            if (pairs[p].patch != patch) {
-                patch = pairs[p].patch;
-                array = -1;
-                ob = ObservePatch(d, frame, o, pr.qx, pr.qy, pr.qz);
-                litMask = bothSides ? valid : hn::And(hn::Gt(ob.across, hn::Zero(d)), valid);
-                anyLit = !hn::AllFalse(d, litMask);
-                allLit = hn::AllTrue(d, litMask);
-                litLanes = static_cast<int64_t>(hn::CountTrue(d, litMask));
+            for (size_t v = 0; v < vectors; ++v) {
+                const PointLanes& o = group[v].o;
+                const DopplerPhaseLanes ph = DopplerPhase(
+                    d, RateFrom(d, hn::Set(d, at[0]), hn::Set(d, at[1]), hn::Set(d, at[2]), o, o.vx, o.vy,
+                                o.vz, hn::Set(d, at[3])));
+                double* to = phaseAt(s, v);
+                hn::StoreU(ph.u, d, to);
+                hn::StoreU(ph.su, d, to + lanes);
+                hn::StoreU(ph.cu, d, to + 2 * lanes);
             }
-            if (!anyLit) continue;
-            // The paths' geometry serves every source of the patch and array.
-            if (pairs[p].j != array) {
-                array = pairs[p].j;
-                geometry = PatchGeometry(d, pr, ob, o, o.vx, o.vy, o.vz);
-            }
-            const size_t slot = static_cast<size_t>(constants[p].sourceSlot);
-            const DopplerPhaseLanes source{hn::LoadU(d, &phases[(3 * slot) * lanes]),
-                                           hn::LoadU(d, &phases[(3 * slot + 1) * lanes]),
-                                           hn::LoadU(d, &phases[(3 * slot + 2) * lanes])};
-            const ContributionLanes c = EvaluatePair(d, pr, geometry, source);
-            AccumulateLanes(d, pairs[p].j, captureWeight, c.csb, c.sbo, c.f, litMask, allLit, acc);
-            litCount += litLanes;
         }
-        StoreRecords(d, acc, records + i, count);
+        // The pairs through the group; unchecked, the contributions are added
+        // as they come and the sums must prove them finite afterwards.
+        auto addPairs = [&](auto checked) {
+            constexpr bool kChecked = decltype(checked)::value;
+            int32_t patch = -1;
+            int array = -1;
+            bool anyLit = false;
+            int64_t groupLit = 0;
+            for (size_t p = 0; p < pairCount; ++p) {
+                const PairConstants& c = constants[p];
+                if (pairs[p].patch != patch) {
+                    patch = pairs[p].patch;
+                    array = -1;
+                    anyLit = false;
+                    const DVec qx = hn::Set(d, c.q[0]), qy = hn::Set(d, c.q[1]), qz = hn::Set(d, c.q[2]);
+                    for (size_t v = 0; v < vectors; ++v) {
+                        PointVectorState& g = group[v];
+                        const DMask valid = hn::FirstN(d, counts[v]);
+                        g.ob = ObservePatch(d, frame, g.o, qx, qy, qz);
+                        g.litMask = bothSides ? valid : hn::And(hn::Gt(g.ob.across, hn::Zero(d)), valid);
+                        g.anyLit = !hn::AllFalse(d, g.litMask);
+                        g.allLit = hn::AllTrue(d, g.litMask);
+                        g.litLanes = static_cast<int64_t>(hn::CountTrue(d, g.litMask));
+                        anyLit = anyLit || g.anyLit;
+                    }
+                }
+                if (!anyLit) continue;
+                const PairLanes pr = PairsToLanes(d, &c, 1, true);
+                // The paths' geometry serves every source of the patch and array.
+                if (pairs[p].j != array) {
+                    array = pairs[p].j;
+                    for (size_t v = 0; v < vectors; ++v) {
+                        PointVectorState& g = group[v];
+                        if (!g.anyLit) continue;
+                        g.geometry = PatchGeometry(d, pr, g.ob, g.o, g.o.vx, g.o.vy, g.o.vz);
+                        // An observer on the patch centre: only the checked sum leaves it out.
+                        if (!kChecked && !hn::AllTrue(d, hn::Gt(g.geometry.direct.rs, hn::Set(d, 1e-10)))) {
+                            return int64_t{-1};
+                        }
+                    }
+                }
+                const size_t slot = static_cast<size_t>(c.sourceSlot);
+                for (size_t v = 0; v < vectors; ++v) {
+                    PointVectorState& g = group[v];
+                    if (!g.anyLit) continue;
+                    const double* from = phaseAt(slot, v);
+                    const DopplerPhaseLanes source{hn::LoadU(d, from), hn::LoadU(d, from + lanes),
+                                                   hn::LoadU(d, from + 2 * lanes)};
+                    const ContributionLanes e = EvaluatePair<kChecked>(d, pr, g.geometry, source);
+                    AccumulateLanes(d, pairs[p].j, captureWeight, e.csb, e.sbo, e.f, g.litMask, g.allLit,
+                                    g.acc);
+                    groupLit += g.litLanes;
+                }
+            }
+            return groupLit;
+        };
+        bool finite = true;
+        for (size_t v = 0; v < vectors && finite; ++v) {
+            finite = RecordsFinite(d, group[v].acc, hn::FirstN(d, counts[v]));
+        }
+        int64_t groupLit = 0;
+        if (finite) {
+            groupLit = addPairs(std::false_type{});
+            finite = groupLit >= 0;
+            for (size_t v = 0; v < vectors && finite; ++v) {
+                finite = RecordsFinite(d, group[v].acc, hn::FirstN(d, counts[v]));
+            }
+            if (!finite) {
+                for (size_t v = 0; v < vectors; ++v) {
+                    LoadRecords(d, records + i + v * lanes, counts[v], group[v].acc);
+                }
+            }
+        }
+        if (!finite) groupLit = addPairs(std::true_type{});
+        litCount += groupLit;
+        for (size_t v = 0; v < vectors; ++v) StoreRecords(d, group[v].acc, records + i + v * lanes, counts[v]);
     }
     *lit += litCount;  // once: the threads' counters may share a cache line
 }

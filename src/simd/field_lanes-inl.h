@@ -240,6 +240,19 @@ HWY_INLINE DMask FiniteContribution(DoubleTag d, ComplexLanes csb, ComplexLanes 
     return hn::Eq(hn::Add(hn::Add(a, b), hn::Add(c, e)), zero);
 }
 
+// Whether slots 0..11 are finite in every lane of valid. A sum that met a
+// value that is not finite stays so (inf + x, inf - inf and NaN + x), and
+// each of a contribution's eight values reaches some slot, through a
+// product at worst (inf * 0 is NaN): finite sums mean finite contributions.
+HWY_INLINE bool RecordsFinite(DoubleTag d, const RecordLanes& acc, DMask valid) {
+    const DVec zero = hn::Zero(d);
+    DVec sum = zero;
+    for (int s = 0; s < kAccumulatedSlots; ++s) {
+        sum = hn::Add(sum, hn::Add(hn::Mul(acc.slot[s].re, zero), hn::Mul(acc.slot[s].im, zero)));
+    }
+    return hn::AllTrue(d, hn::Or(hn::Eq(sum, zero), hn::Not(valid)));
+}
+
 }  // namespace HWY_NAMESPACE
 }  // namespace ils
 HWY_AFTER_NAMESPACE();
