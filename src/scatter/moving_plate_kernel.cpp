@@ -125,7 +125,7 @@ void AddMovingPointLanes(const Station& st, const Scatterer& plate, const PlateF
                 pr.halfKdh = hn::Set(d, a.waveNumber * f.dh / 2.0);
                 pr.dl = hn::Set(d, f.dl);
                 pr.dh = hn::Set(d, f.dh);
-                pr.jAmp = SetComplex(d, patchAmplitude(plate, a.wavelength));
+                const ComplexLanes jAmp = SetComplex(d, patchAmplitude(plate, a.wavelength));
                 PatchGeometryLanes geometry{};
                 bool haveGeometry = false;
                 for (size_t first = 0; first < count; first += lanes) {
@@ -143,10 +143,10 @@ void AddMovingPointLanes(const Station& st, const Scatterer& plate, const PlateF
                     SinCos(d, hn::Mul(pr.halfKdh, pr.groundShift), &pr.sinShift, &pr.cosShift);
                     SinCos(d, hn::Mul(pr.halfKdl, pr.eiEdge), &pr.sinEdge, &pr.cosEdge);
                     SinCos(d, hn::Mul(pr.halfKdh, pr.ui), &pr.sinHeight, &pr.cosHeight);
-                    pr.ec = v.ec;
-                    pr.es = v.es;
-                    pr.ecG = v.ecG;
-                    pr.esG = v.esG;
+                    pr.jEc = Mul(jAmp, v.ec);
+                    pr.jEs = Mul(jAmp, v.es);
+                    pr.jEcG = Mul(jAmp, v.ecG);
+                    pr.jEsG = Mul(jAmp, v.esG);
                     pr.gPerp = v.gPerp;
                     pr.gPar = v.gPar;
                     // The incidence's constants as pairConstants forms them.

@@ -30,7 +30,7 @@ struct PairLanes {
     DVec k, ct, st, ui, eiEdge, halfKdl, halfKdh, groundShift, dl, dh;
     DVec sinShift, cosShift;
     DVec sinEdge, cosEdge, sinHeight, cosHeight;
-    ComplexLanes jAmp, ec, es, ecG, esG, gPerp, gPar;
+    ComplexLanes jEc, jEs, jEcG, jEsG, gPerp, gPar;
     DMask turned;
     bool anyTurned;
     IncidenceLanes plain, plus, minus;
@@ -97,11 +97,10 @@ HWY_INLINE PairLanes PairsToLanes(DoubleTag d, const PairConstants* pairs, size_
     p.sinHeight = next();
     p.cosHeight = next();
     next();  // the source slot: the fixed plate's kernel reads it itself
-    p.jAmp = nextComplex();
-    p.ec = nextComplex();
-    p.es = nextComplex();
-    p.ecG = nextComplex();
-    p.esG = nextComplex();
+    p.jEc = nextComplex();
+    p.jEs = nextComplex();
+    p.jEcG = nextComplex();
+    p.jEsG = nextComplex();
     p.gPerp = nextComplex();
     p.gPar = nextComplex();
     p.turned = hn::Ne(next(), hn::Zero(d));
@@ -339,8 +338,8 @@ HWY_INLINE ContributionLanes EvaluatePair(DoubleTag d, const PairLanes& pr, cons
     const ComplexLanes td = Add(Scale(direct.x, direct.sDirect), Scale(image.x, image.sDirect));
     const ComplexLanes tr = Add(Scale(direct.x, direct.sReflected), Scale(image.x, image.sReflected));
     ContributionLanes c;
-    c.csb = Mul(pr.jAmp, Add(Mul(pr.ec, td), Mul(pr.ecG, tr)));
-    c.sbo = Mul(pr.jAmp, Add(Mul(pr.es, td), Mul(pr.esG, tr)));
+    c.csb = Add(Mul(pr.jEc, td), Mul(pr.jEcG, tr));
+    c.sbo = Add(Mul(pr.jEs, td), Mul(pr.jEsG, tr));
     c.f = DopplerFromPhases(d, g.scattered, source);
     if constexpr (!kChecked) return c;
     // An observer on the patch centre (R at most 1e-10 ft, the floor of

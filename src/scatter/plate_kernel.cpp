@@ -17,9 +17,10 @@
 //   s_d = sinc(k dh/2 b), s_r = sinc(k dh/2 (2 z_S cos t / rho_i + b)),
 //   X = F P exp(j k R) / R with P the polarisation factor (numerics.h).
 //   t_d = s_d X_direct + s_d' X_image, t_r = s_r X_direct + s_r' X_image,
-//   CSB = A (E_c t_d + E_c,ground t_r), SBO = A (E_s t_d + E_s,ground t_r),
+//   CSB = (A E_c) t_d + (A E_c,ground) t_r, SBO = (A E_s) t_d + (A E_s,ground) t_r,
 //   A = j (+-1) / (2 lambda), the incident fields E from the pair (volts per
-//   metre relative to the feed currents); Doppler factors of (S, Q, O, v).
+//   metre relative to the feed currents), A E once per pair; Doppler
+//   factors of (S, Q, O, v).
 // A contribution that is not finite adds zero, as the scalar engine's.
 #include "scatter/plate.h"
 
@@ -86,11 +87,13 @@ PairConstants pairConstants(const PatchSource& ps) {
     vectorSinCos(&edge, 1, &c.sinEdge, &c.cosEdge);
     vectorSinCos(&height, 1, &c.sinHeight, &c.cosHeight);
     c.sourceSlot = 0;
-    c.jAmp = ps.jAmplitude;
-    c.ec = ps.ec;
-    c.es = ps.es;
-    c.ecG = ps.ecGround;
-    c.esG = ps.esGround;
+    auto times = [](Complex a, Complex b) {
+        return Complex(a.real() * b.real() - a.imag() * b.imag(), a.real() * b.imag() + a.imag() * b.real());
+    };
+    c.jEc = times(ps.jAmplitude, ps.ec);
+    c.jEs = times(ps.jAmplitude, ps.es);
+    c.jEcG = times(ps.jAmplitude, ps.ecGround);
+    c.jEsG = times(ps.jAmplitude, ps.esGround);
     c.gPerp = ps.gammaPerp;
     c.gPar = ps.gammaPar;
     c.turned = g.sin2Inc < kNearNormalSin2 ? 1.0 : 0.0;

@@ -162,7 +162,10 @@ struct PairConstants {
     // k dh/2 * ui: the kernels subtract the observer's parts by the sums of angles.
     double sinEdge, cosEdge, sinHeight, cosHeight;
     double sourceSlot;  // index of (S, k) among the distinct sources of a pass
-    Complex jAmp, ec, es, ecG, esG, gPerp, gPar;
+    // The incident fields times the patch amplitude j s / (2 lambda), as
+    // complex lanes multiply: (a.re b.re - a.im b.im, a.re b.im + a.im b.re).
+    Complex jEc, jEs, jEcG, jEsG;
+    Complex gPerp, gPar;
     double turned;  // 1 within about 1e-4 rad of the normal
     IncidenceConstants plain, plus, minus;
 };
