@@ -114,11 +114,14 @@ HWY_BEFORE_NAMESPACE();
 namespace ils {
 namespace HWY_NAMESPACE {
 
-// Point vectors that go through the pairs together: each pair's constants
-// are broadcast once for the group instead of once per vector, and each
-// vector's sums, observer and path geometry stay in the group's state
-// (about 10 kB with 4 lanes). A point still receives the pairs in order.
-inline constexpr size_t kGroupVectors = 4;
+// Points that go through the pairs together, in vectors: each pair's
+// constants are broadcast once for the group instead of once per vector, and
+// each vector's sums, observer and path geometry stay in the group's state
+// (about 20 kB, whatever the vectors' width). A point still receives the
+// pairs in order.
+inline constexpr size_t kGroupPoints = 32;
+inline constexpr size_t kGroupVectors =
+    kGroupPoints / hn::MaxLanes(DoubleTag()) > 0 ? kGroupPoints / hn::MaxLanes(DoubleTag()) : 1;
 
 struct PointVectorState {
     PointLanes o;
