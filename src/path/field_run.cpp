@@ -115,9 +115,24 @@ int runFieldRun(RunData& rd, FILE* fieldFile) {
     if (status == 0) status = fields.open(rd.fieldTable, rd.messageLog);
     const int arrays = radiatingArrays(rd);
     const int32_t block = blockPoints();
-    std::vector<std::string> lines;
-    std::vector<unsigned char> binary;
-    std::string text;
+    // A group's FieldFile bytes and log lines. Two in turn: one thread
+    // writes the group before while the others compute the next.
+    struct Group {
+        std::vector<unsigned char> binary;
+        std::vector<std::string> lines;
+        std::string text;
+    };
+    Group groups[2];
+    Group* pending = nullptr;
+    auto write = [&](Group& g) {
+        out.put(g.binary.data(), g.binary.size());
+        if (rd.messageLog != nullptr) {
+            g.text.clear();
+            for (const std::string& line : g.lines) g.text += line;
+            std::fwrite(g.text.data(), 1, g.text.size(), rd.messageLog);
+        }
+    };
+    int next = 0;
     bool stopped = false;
     for (int32_t done = 0; done < rd.pointCount && status == 0 && out.ok;) {
         // A long flight must not keep writing for hours after a stop request.
@@ -136,14 +151,19 @@ int runFieldRun(RunData& rd, FILE* fieldFile) {
         // Groups of points: their direct fields, the scattered records'
         // multipath magnitudes (slots 12..14), the FieldFile's bytes and the
         // log's table lines made across the threads, each point into its own
-        // place; then written in order. A group's buffers are small beside
-        // the tables (the whole block's direct records were 240 bytes a point).
+        // place, while the thread that takes the first chunk writes the group
+        // before; groups are written in order, and the block's last before
+        // the next block is read. A group's buffers are small beside the
+        // tables (the whole block's direct records were 240 bytes a point).
         for (size_t first = 0; first < p.size(); first += kWritePoints) {
             const size_t count = std::min(p.size() - first, kWritePoints);
-            binary.resize(count * kPointBytes);
-            if (rd.messageLog != nullptr) lines.resize(count);
+            Group& g = groups[next];
+            g.binary.resize(count * kPointBytes);
+            if (rd.messageLog != nullptr) g.lines.resize(count);
+            Group* const before = pending;
             const int32_t groupPoints = static_cast<int32_t>(count);
             parallelFor(rd.workers, groupPoints, kPassChunkPoints, [&](int32_t begin, int32_t end, int) {
+                if (begin == 0 && before != nullptr) write(*before);
                 for (size_t b = static_cast<size_t>(begin); b < static_cast<size_t>(end); b += kDirectPoints) {
                     const size_t n = std::min(static_cast<size_t>(end) - b, kDirectPoints);
                     FieldRecord direct[kDirectPoints];
@@ -152,7 +172,7 @@ int runFieldRun(RunData& rd, FILE* fieldFile) {
                         const size_t i = first + b + k;
                         Complex magnitudes[3];
                         multipathMagnitudes(scattered[i], magnitudes);
-                        unsigned char* const at = binary.data() + (b + k) * kPointBytes;
+                        unsigned char* const at = g.binary.data() + (b + k) * kPointBytes;
                         const double position[3] = {p[i].x, p[i].y, p[i].z};
                         std::memcpy(at, position, sizeof position);
                         unsigned char* const record = at + sizeof position;
@@ -160,19 +180,17 @@ int runFieldRun(RunData& rd, FILE* fieldFile) {
                         std::memcpy(record + kMagnitudeOffset, magnitudes, sizeof magnitudes);
                         std::memcpy(record + sizeof(FieldRecord), &direct[k], sizeof direct[k]);
                         if (rd.messageLog != nullptr) {
-                            lines[b + k].clear();
-                            appendTableLine(lines[b + k], p[i], scattered[i], arrays);
+                            g.lines[b + k].clear();
+                            appendTableLine(g.lines[b + k], p[i], scattered[i], arrays);
                         }
                     }
                 }
             });
-            out.put(binary.data(), binary.size());
-            if (rd.messageLog != nullptr) {
-                text.clear();
-                for (const std::string& line : lines) text += line;
-                std::fwrite(text.data(), 1, text.size(), rd.messageLog);
-            }
+            pending = &g;
+            next ^= 1;
         }
+        write(*pending);
+        pending = nullptr;
         done += static_cast<int32_t>(p.size());
     }
 
