@@ -24,6 +24,8 @@ struct TestControl {
     void (*insideStop)() = nullptr;
     // Points per block of the field passes; 0 keeps the engine's own choice.
     int32_t blockPoints = 0;
+    // Points EN makes and writes as one group; 0 keeps the engine's own.
+    int32_t writeGroupPoints = 0;
     // The helper that empties the previous field file reports failure
     // without touching it (the field run then opens the file anew).
     bool fieldFileEmptyingFails = false;

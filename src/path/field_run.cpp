@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "input/messages.h"
+#include "interface/test_control.h"
 #include "path/direct_field.h"
 #include "path/field_pass.h"
 #include "path/number_text.h"
@@ -132,6 +133,8 @@ int runFieldRun(RunData& rd, FILE* fieldFile) {
             std::fwrite(g.text.data(), 1, g.text.size(), rd.messageLog);
         }
     };
+    const size_t groupSize =
+        testControl().writeGroupPoints > 0 ? static_cast<size_t>(testControl().writeGroupPoints) : kWritePoints;
     int next = 0;
     bool stopped = false;
     for (int32_t done = 0; done < rd.pointCount && status == 0 && out.ok;) {
@@ -155,8 +158,8 @@ int runFieldRun(RunData& rd, FILE* fieldFile) {
         // before; groups are written in order, and the block's last before
         // the next block is read. A group's buffers are small beside the
         // tables (the whole block's direct records were 240 bytes a point).
-        for (size_t first = 0; first < p.size(); first += kWritePoints) {
-            const size_t count = std::min(p.size() - first, kWritePoints);
+        for (size_t first = 0; first < p.size(); first += groupSize) {
+            const size_t count = std::min(p.size() - first, groupSize);
             Group& g = groups[next];
             g.binary.resize(count * kPointBytes);
             if (rd.messageLog != nullptr) g.lines.resize(count);

@@ -18,11 +18,13 @@ struct Variant {
     uint32_t option;  // ILSCalc_Start's option: the thread cap
     int32_t block;    // points per block, 0 for the engine's own
     bool files;       // tables in scratch files
+    int32_t writeGroup = 0;  // EN's points per written group, 0 for the engine's own
 };
 
 test::CalcResult runVariant(const std::string& commands, const std::string& name, const Variant& v) {
     testControl().blockPoints = v.block;
     testControl().forceFileStorage = v.files;
+    testControl().writeGroupPoints = v.writeGroup;
     test::CalcResult r = test::runCommandFile(commands, name, "", v.option);
     testControl() = TestControl{};
     return r;
@@ -38,7 +40,8 @@ void expectSameEverywhere(const std::string& commands, const std::string& name,
         const test::CalcResult r = runVariant(commands, name, v);
         ASSERT_EQ(r.state, ILSCALC_FINISHED) << r.log;
         EXPECT_TRUE(r.fieldFile == reference.fieldFile)
-            << name << ": threads " << v.option << ", block " << v.block << ", files " << v.files;
+            << name << ": threads " << v.option << ", block " << v.block << ", files " << v.files
+            << ", write group " << v.writeGroup;
         EXPECT_EQ(r.log, reference.log) << name << ": threads " << v.option;
     }
 }
@@ -55,7 +58,8 @@ std::string example(const std::string& relative) {
 }
 
 TEST(EngineIdentity, BundledExamplesGiveTheSameFieldFileForAnySplit) {
-    const std::vector<Variant> variants = {{2, 0, false}, {3, 7, false}, {2, 1, true}, {0, 64, true}};
+    const std::vector<Variant> variants = {
+        {2, 0, false}, {3, 7, false}, {2, 1, true}, {0, 64, true}, {2, 0, false, 5}, {3, 64, true, 3}};
     for (const char* path : {"localizer-two-frequency/LOC2F.dat", "localizer-two-frequency/LOC2FORB.dat",
                              "localizer-single-frequency/LOC1F.dat", "glide-slope-null-reference/GS3.dat"}) {
         const std::string commands = example(path);
@@ -89,7 +93,8 @@ TEST(EngineThreads, SmallSceneAgreesAcrossThreadsAndBlocks) {
         "SG 1   " + dir + "move.mot\n"
         "SP\nF 0 0 1\n2000 -500 1900 -500 0 30 0\n"
         "SG 0\nEN\n";
-    expectSameEverywhere(commands, "small", {{2, 0, false}, {2, 5, true}, {4, 3, false}});
+    // Small write groups: one thread writes a group while the others make the next.
+    expectSameEverywhere(commands, "small", {{2, 0, false}, {2, 5, true}, {4, 3, false}, {2, 0, false, 4}, {3, 9, false, 2}});
     // The scene scatters: slots 0 to 11 of the scattered records are not all zero.
     const test::CalcResult r = runVariant(commands, "small", {2, 0, false});
     const int32_t n = test::int32At(r.fieldFile, 0);
