@@ -98,8 +98,11 @@ void WorkerPool::run(int32_t count, int32_t minChunk, const Task& fn) {
         count_ = count;
         // Many chunks per thread, so that threads finishing early take more:
         // a point's work varies widely (a moving plate lit at some points only).
+        // A multiple of minChunk, so that only a range's last chunk may leave
+        // a kernel's vector part empty (a chunk of 33 points made 9 vectors).
+        const int32_t least = std::max<int32_t>(minChunk, 1);
         const int32_t perThread = count / (size() * 32) + 1;
-        chunk_ = std::max(std::max<int32_t>(minChunk, 1), perThread);
+        chunk_ = (std::max(least, perThread) + least - 1) / least * least;
         nextChunk_ = 0;
         busy_ = static_cast<int>(workers_.size());
         running_.store(busy_, std::memory_order_relaxed);

@@ -14,15 +14,19 @@ TEST(EngineThreads, PoolVisitsEveryIndexOnceForAnyCountAndChunk) {
     for (int threads : {1, 2, 3, 8}) {
         WorkerPool pool(threads);
         EXPECT_EQ(pool.size(), threads);
-        for (int32_t count : {0, 1, 5, 16, 17, 1000}) {
+        for (int32_t count : {0, 1, 5, 16, 17, 1000, 2048}) {
             for (int32_t chunk : {1, 7, 64}) {
                 std::vector<std::atomic<int>> seen(static_cast<size_t>(count));
-                std::atomic<bool> slotOk{true};
+                std::atomic<bool> slotOk{true}, wholeChunks{true};
                 pool.run(count, chunk, [&](int32_t begin, int32_t end, int slot) {
                     if (slot < 0 || slot >= pool.size() || begin >= end) slotOk = false;
+                    // Whole multiples of the least chunk, but for the range's end:
+                    // the kernels' vectors stay full.
+                    if (begin % chunk != 0 || (end != count && (end - begin) % chunk != 0)) wholeChunks = false;
                     for (int32_t i = begin; i < end; ++i) seen[static_cast<size_t>(i)].fetch_add(1);
                 });
                 EXPECT_TRUE(slotOk.load());
+                EXPECT_TRUE(wholeChunks.load()) << threads << " " << count << " " << chunk;
                 for (int32_t i = 0; i < count; ++i)
                     ASSERT_EQ(seen[static_cast<size_t>(i)].load(), 1) << threads << " " << count << " " << i;
             }
