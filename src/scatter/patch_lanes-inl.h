@@ -320,6 +320,13 @@ HWY_INLINE PathLanes PatchPath(DoubleTag d, const PairLanes& pr, const PathGeome
     return out;
 }
 
+// The lanes whose observer is off the patch centre: there (R at most 1e-10
+// ft, the floor of rho_s) a pair has no defined term, left out as a term
+// that is not finite.
+HWY_INLINE DMask ObserverOffCentre(DoubleTag d, const PatchGeometryLanes& g) {
+    return hn::Gt(g.direct.rs, hn::Set(d, 1e-10));
+}
+
 struct ContributionLanes {
     ComplexLanes csb, sbo;
     DopplerLanes f;
@@ -342,11 +349,7 @@ HWY_INLINE ContributionLanes EvaluatePair(DoubleTag d, const PairLanes& pr, cons
     c.sbo = Add(Mul(pr.jEs, td), Mul(pr.jEsG, tr));
     c.f = DopplerFromPhases(d, g.scattered, source);
     if constexpr (!kChecked) return c;
-    // An observer on the patch centre (R at most 1e-10 ft, the floor of
-    // rho_s) has no defined term: left out, as a term that is not finite.
-    const DMask defined = hn::Gt(g.direct.rs, hn::Set(d, 1e-10));
-    const DMask finite = hn::And(
-        FiniteContribution(d, c.csb, c.sbo, c.f), defined);
+    const DMask finite = hn::And(FiniteContribution(d, c.csb, c.sbo, c.f), ObserverOffCentre(d, g));
     const DVec zero = hn::Zero(d);
     auto keep = [&](DVec v) { return hn::IfThenElse(finite, v, zero); };
     c.csb = {keep(c.csb.re), keep(c.csb.im)};

@@ -205,7 +205,7 @@ void AddPlatePairsLanes(const Station& st, const Scatterer& plate, const PlateFr
                         if (!g.anyLit) continue;
                         g.geometry = PatchGeometry(d, pr, g.ob, g.o, g.o.vx, g.o.vy, g.o.vz);
                         // An observer on the patch centre: only the checked sum leaves it out.
-                        if (!kChecked && !hn::AllTrue(d, hn::Gt(g.geometry.direct.rs, hn::Set(d, 1e-10)))) {
+                        if (!kChecked && !hn::AllTrue(d, ObserverOffCentre(d, g.geometry))) {
                             return int64_t{-1};
                         }
                     }
@@ -225,17 +225,17 @@ void AddPlatePairsLanes(const Station& st, const Scatterer& plate, const PlateFr
             }
             return groupLit;
         };
-        bool finite = true;
-        for (size_t v = 0; v < vectors && finite; ++v) {
-            finite = RecordsFinite(d, group[v].acc, hn::FirstN(d, counts[v]));
-        }
+        auto sumsFinite = [&]() {
+            for (size_t v = 0; v < vectors; ++v) {
+                if (!RecordsFinite(d, group[v].acc, hn::FirstN(d, counts[v]))) return false;
+            }
+            return true;
+        };
+        bool finite = sumsFinite();
         int64_t groupLit = 0;
         if (finite) {
             groupLit = addPairs(std::false_type{});
-            finite = groupLit >= 0;
-            for (size_t v = 0; v < vectors && finite; ++v) {
-                finite = RecordsFinite(d, group[v].acc, hn::FirstN(d, counts[v]));
-            }
+            finite = groupLit >= 0 && sumsFinite();
             if (!finite) {
                 for (size_t v = 0; v < vectors; ++v) {
                     LoadRecords(d, records + i + v * lanes, counts[v], group[v].acc);
