@@ -105,7 +105,11 @@ HWY_INLINE void AccumulateSlots(DoubleTag d, double captureWeight, ComplexLanes 
     auto addTo = [&](int s, ComplexLanes v) {
         const ComplexLanes n = Add(acc.slot[s], v);
         if (all) {
-            acc.slot[s] = n;
+            // Member by member: GCC 12 copies a whole pair held in memory
+            // through general registers and 16-byte halves, and the next
+            // pair's load of the slot then waits on those stores.
+            acc.slot[s].re = n.re;
+            acc.slot[s].im = n.im;
             return;
         }
         acc.slot[s].re = hn::IfThenElse(add, n.re, acc.slot[s].re);
