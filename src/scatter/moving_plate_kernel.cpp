@@ -153,8 +153,10 @@ void AddMovingPointLanes(const Station& st, const Scatterer& plate, const PlateF
                     pr.plain = IncidenceConstantsLanes(d, pr.ct, pr.st, v.ni, v.ei, v.si, v.ci, v.cosInc, v.sin2Inc);
                     pr.turned = hn::Lt(v.sin2Inc, hn::Set(d, kNearNormalSin2));
                     pr.anyTurned = !hn::AllFalse(d, pr.turned);
-                    pr.plus = pr.minus = pr.plain;
+                    // Read only where a lane is turned (Polarization): copied
+                    // there alone, as GCC copies these by rep movsq.
                     if (HWY_UNLIKELY(pr.anyTurned)) {
+                        pr.plus = pr.minus = pr.plain;
                         const DVec incidence[6] = {v.ni, v.ei, v.si, v.ci, v.cosInc, v.sin2Inc};
                         TurnedIncidenceLanes(d, f, a.waveNumber, incidence, pr.plus, pr.minus);
                     }
@@ -165,9 +167,16 @@ void AddMovingPointLanes(const Station& st, const Scatterer& plate, const PlateF
                     const DopplerPhaseLanes source{hn::Load(d, &phase[j][0][first]), hn::Load(d, &phase[j][1][first]),
                                                    hn::Load(d, &phase[j][2][first])};
                     const ContributionLanes c = EvaluatePair(d, pr, geometry, source);
-                    const DVec values[9] = {c.csb.re, c.csb.im, c.sbo.re, c.sbo.im, c.f.f90,
-                                            c.f.f150, c.f.f0,   c.f.f60,  hn::IfThenElse(facing, hn::Set(d, 1.0), hn::Zero(d))};
-                    for (int m = 0; m < 9; ++m) hn::Store(values[m], d, r[m]);
+                    // Stored one by one: from an array of vectors GCC copies by rep movsq.
+                    hn::Store(c.csb.re, d, r[0]);
+                    hn::Store(c.csb.im, d, r[1]);
+                    hn::Store(c.sbo.re, d, r[2]);
+                    hn::Store(c.sbo.im, d, r[3]);
+                    hn::Store(c.f.f90, d, r[4]);
+                    hn::Store(c.f.f150, d, r[5]);
+                    hn::Store(c.f.f0, d, r[6]);
+                    hn::Store(c.f.f60, d, r[7]);
+                    hn::Store(hn::IfThenElse(facing, hn::Set(d, 1.0), hn::Zero(d)), d, r[8]);
                     for (size_t l = 0; l < n; ++l) {
                         if (r[8][l] == 0.0) continue;
                         accumulateSlots(captureWeight, j, Complex(r[0][l], r[1][l]), Complex(r[2][l], r[3][l]),
