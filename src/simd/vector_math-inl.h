@@ -103,6 +103,29 @@ HWY_INLINE void StoreComplex(CVec<hn::Vec<D>> v, D d, std::complex<double>* p) {
 template <class D>
 HWY_INLINE CVec<hn::Vec<D>> LoadComplexStrided(D d, const std::complex<double>* p, size_t stride,
                                                size_t n) {
+    // A full vector of two or four lanes from its values' 16-byte pairs,
+    // transposed: a vector load of lanes just written one by one would wait
+    // for the writes to reach the cache.
+#if HWY_TARGET != HWY_SCALAR
+    constexpr size_t kLanes = hn::MaxLanes(D());
+    if constexpr (kLanes == 2 || kLanes == 4) {
+        if (n >= hn::Lanes(d)) {
+            const double* at = reinterpret_cast<const double*>(p);
+            const size_t step = 2 * stride;  // doubles from one value to the next
+            hn::Vec<D> a, b;  // values 0 (and 2) and 1 (and 3), a 16-byte block each
+            if constexpr (kLanes == 2) {
+                a = hn::LoadU(d, at);
+                b = hn::LoadU(d, at + step);
+            } else {
+                const hn::Half<D> dh;
+                a = hn::Combine(d, hn::LoadU(dh, at + 2 * step), hn::LoadU(dh, at));
+                b = hn::Combine(d, hn::LoadU(dh, at + 3 * step), hn::LoadU(dh, at + step));
+            }
+            // Within each 16-byte block: (a.re, b.re) and (a.im, b.im).
+            return {hn::InterleaveLower(d, a, b), hn::InterleaveUpper(d, a, b)};
+        }
+    }
+#endif
     HWY_ALIGN double re[kMaxDoubleLanes] = {};
     HWY_ALIGN double im[kMaxDoubleLanes] = {};
     const size_t lanes = hn::Lanes(d);

@@ -117,18 +117,20 @@ TEST(ComplexVector, OperationsAgreeWithStdComplex) {
 TEST(ComplexVector, StridedAccessTouchesOnlyItsSlotAndLanes) {
     constexpr std::size_t kSlots = 15;  // a FieldRecord
     forEachVectorTarget([&](int64_t) {
-        std::vector<Cx> src(kSlots * 16), dst(kSlots * 16, Cx(-1.0, -1.0));
-        for (std::size_t i = 0; i < src.size(); ++i) src[i] = Cx(double(i), 0.5 * double(i));
-        const std::size_t count = 3;
-        const std::size_t lanes = ILS_VECTOR_DISPATCH(StridedCopy)(src.data(), dst.data(),
-                                                                    kSlots, 4, count);
-        const std::size_t copied = count < lanes ? count : lanes;
-        for (std::size_t i = 0; i < dst.size(); ++i) {
-            const bool inRecord = i / kSlots < copied;
-            Cx want(-1.0, -1.0);
-            if (inRecord && i % kSlots == 4) want = src[i];
-            if (inRecord && i % kSlots == 5) want = Cx(-1.0, -1.0) + src[i - 1];
-            EXPECT_EQ(dst[i], want) << "element " << i;
+        // Partial and full vectors (a full one is loaded by another path).
+        for (std::size_t count = 1; count <= 9; ++count) {
+            std::vector<Cx> src(kSlots * 16), dst(kSlots * 16, Cx(-1.0, -1.0));
+            for (std::size_t i = 0; i < src.size(); ++i) src[i] = Cx(double(i), 0.5 * double(i));
+            const std::size_t lanes = ILS_VECTOR_DISPATCH(StridedCopy)(src.data(), dst.data(),
+                                                                        kSlots, 4, count);
+            const std::size_t copied = count < lanes ? count : lanes;
+            for (std::size_t i = 0; i < dst.size(); ++i) {
+                const bool inRecord = i / kSlots < copied;
+                Cx want(-1.0, -1.0);
+                if (inRecord && i % kSlots == 4) want = src[i];
+                if (inRecord && i % kSlots == 5) want = Cx(-1.0, -1.0) + src[i - 1];
+                EXPECT_EQ(dst[i], want) << "element " << i << ", count " << count;
+            }
         }
     });
 }
