@@ -13,6 +13,7 @@
 // the last vector repeats its last point, so a point's bits depend neither on
 // its lane nor on its block.
 #include <cstddef>
+#include <iterator>
 #include <span>
 
 #include "path/direct_field.h"
@@ -92,8 +93,12 @@ void DirectFieldLanes(const Station& st, const ObservationPoint* points, FieldRe
             AccumulateLanes(d, j, st.system.captureWeight, Add(csb[0], csb[1]), Add(sbo[0], sbo[1]),
                             direct, all, acc);
         }
-        for (size_t p = 0; p < count; ++p) out[i + p] = FieldRecord{};
         StoreRecords(d, acc, out + i, count);
+        // Slots 12..14 (never accumulated) zeroed alone: a whole record's zeroing
+        // is a rep stosq per point.
+        for (size_t p = 0; p < count; ++p) {
+            for (size_t s = kAccumulatedSlots; s < std::size(out[i + p].slot); ++s) out[i + p].slot[s] = Complex{};
+        }
     }
 }
 
